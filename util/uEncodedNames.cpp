@@ -1,0 +1,32 @@
+// Encoded with zembra-encode; the plain texts are deliberately not kept here.
+#include "util/uEncodedNames.h"
+
+namespace zembra {
+
+const char* const kItemLoop = "D8E8E91A50B61C72D8306E1A00000005";
+const char* const kItemStretchToFit = "AADA69AA188A7BA5001CE9DBABCABB0000000D";
+const char* const kItemRightClick = "11B13B61C72D83E05782A111F100C3B14100000013";
+const char* const kItemMenu = "1219024FA50B6104773A00000006";
+const char* const kItemQuality = "D1C382C21243934E94F02400000003";
+const char* const kItemFlashVars = "1CAF4C3D0D11C01A2E4CEC3D0000000B";
+const char* const kItemBackgroundColor = "7F4F7EAB61C72D83E94FA0798DAF9FBF3FFEAF7EDF6FCDBF0000001B";
+const char* const kItemMovieFileName = "240F202C24A50B61C72D83E907410C2E37282407282D00000014";
+const char* const kItemMovie = "34A501511C3E27380000000C";
+const char* const kItemThrottlePreview = "4C514A4A525B6E4C5B48575B4950B61C72043E6A5600000008";
+const char* const kItemRequiredVersion = "D5C2C3F1C2D5D4CEC8C94FA50B61C72D06A7F5C2D6D2CE0000000E";
+const char* const kItemExtraFileCount = "020417301F1A133519031802D83E940376330E00000008";
+const char* const kItemExtraFileNamePrefix = "E1B1239161A124FA50B610477320F03051631100000011";
+const char* const kItemExtraFileDataPrefix = "5191F0C2B040108290C190CE94FA50B61C72D076D28100000007";
+const char* const kItemExitOnMouseMove = "8391A382224321A3821324FA50B61C70557122F3E2310000000D";
+const char* const kItemExitOnKeyDown = "1EFF3CEE5FDE494FA50B61C72D8078ACFF2E3FEC5E4C00000011";
+const char* const kItemShowCursor = "5E2FACEF8FFFEE2FFE9018DDEE00000007";
+const char* const kItemLayout = "8D9B8180FA50B603F4B89500000008";
+const char* const kItemAboutCaption = "627103223273A3C3D83E94FA50B61065312313C20000000B";
+const char* const kItemAboutLinkText = "263C3D052027221D2C313D2D830249082B00000008";
+const char* const kItemAboutLinkURL = "C819B9AA2878085BBBCA250B61C03EEAF800000007";
+const char* const kItemAboutCloseButton = "B3C3D3D26272D83E90349082B263C3D0A25263A2C000000019";
+const char* const kItemAboutImage = "25F1E3D302A2B16323E383AC72D000000001";
+const char* const kScaleExactFit = "D2D83E94FA505E98C91888A9D8F80900000013";
+const char* const kScaleShowAll = "EE1C72D80382F1EAEDF5E3EE00000010";
+
+} // namespace zembra
