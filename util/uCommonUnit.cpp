@@ -44,6 +44,8 @@ ComForMainThread gComForMainThread __attribute__((init_priority(200)));
 
 } // namespace
 
-bool ComInitialized() noexcept { return gComForMainThread.Initialized(); }
+bool ComInitialized() noexcept {
+    return gComForMainThread.Initialized();
+}
 
 } // namespace zembra
