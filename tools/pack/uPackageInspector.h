@@ -1,0 +1,45 @@
+// A strict, diagnosing walk over a package for `zembra-pack list`: unlike
+// the saver's reader it says what is wrong and also insists that the last
+// record ends exactly at the trailer.
+#pragma once
+
+#include "package/uStreamUtils.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zembra {
+
+struct TInspectedItem {
+    std::string Name;
+    uint8_t Compressed = 0;
+    int32_t StoredSize = 0;
+    int64_t InflatedSize = -1;       // -1 when it does not inflate
+    std::string InflateError;        // zlib's text when it does not
+    std::vector<unsigned char> Head; // the first bytes of the plain value
+};
+
+enum class TPackageState { NoPackage, Ok, Damaged };
+
+struct TInspection {
+    TPackageState State = TPackageState::NoPackage;
+    std::string Problem; // what is wrong, for a damaged package
+    int64_t FileSize = 0;
+    int64_t BodyStart = 0;
+    int64_t BodySize = 0;
+    uint32_t Key = 0;
+    int32_t Count = 0;
+    std::vector<TInspectedItem> Items; // those read before any problem
+};
+
+TInspection InspectPackage(TStream& Stream);
+
+// The value of flags, numbers and short texts as the saver reads them;
+// empty for files, long texts and unknown names.
+std::string DescribeValue(const TInspectedItem& Item);
+
+// The listing printed by `zembra-pack list`.
+std::string FormatInspection(const TInspection& Inspection, const std::string& FileName);
+
+} // namespace zembra
