@@ -25,6 +25,18 @@ TEST(Mbcs, LeadByteRangesOfCodePage932) {
     EXPECT_FALSE(IsLeadByte932('\\'));
 }
 
+TEST(Mbcs, LeadByteFollowsTheSystemCodePage) {
+    EXPECT_EQ(IsLeadByte(0x95), DbcsCodePageActive());
+    EXPECT_EQ(IsLeadByte(0xE0), DbcsCodePageActive());
+    EXPECT_FALSE(IsLeadByte(0xA0));
+    EXPECT_FALSE(IsLeadByte('"'));
+#ifdef _WIN32
+    if (DbcsCodePageActive()) {
+        EXPECT_EQ(GetACP(), 932u);
+    }
+#endif
+}
+
 TEST(Mbcs, SearchesSkipSecondBytes) {
     REQUIRE_DBCS_CODE_PAGE();
     const std::string path = "C:\\" + kHyou + "\\x";

@@ -9,7 +9,7 @@
 using namespace zembra;
 
 namespace {
-const std::string kHyou = "\x95\x5c";      // second byte is a backslash
+const std::string kHyou = "\x95\x5c";       // second byte is a backslash
 const std::string kQuoteTrail = "\x83\x22"; // second byte is a double quote
 } // namespace
 
@@ -77,18 +77,17 @@ TEST(Utils, DecodeKnownEncodedText) {
 }
 
 TEST(Utils, EncodeDecodeRoundTrip) {
-    const std::string texts[] = {"", "Loop", "exactfit", std::string("a\0b", 3), "\xff\x80 \x01",
-                                 kHyou + kQuoteTrail};
+    const std::string texts[] = {
+        "", "Loop", "exactfit", std::string("a\0b", 3), "\xff\x80 \x01", kHyou + kQuoteTrail};
     for (const std::string& plain : texts) {
         for (unsigned p : {0u, 1u, 7u, 255u}) {
             for (unsigned k : {0u, 0x5Au, 0xFFu}) {
                 const std::size_t length = 4 + 2 * plain.size() + 2 * p;
-                for (std::uint32_t n : {std::uint32_t(0), std::uint32_t(1),
-                                        static_cast<std::uint32_t>(length),
-                                        static_cast<std::uint32_t>(length + 1), 0xFFFFFFFFu}) {
-                    const std::string encoded =
-                        EncodeHexText(plain, static_cast<std::uint8_t>(p),
-                                      static_cast<std::uint8_t>(k), n);
+                for (std::uint32_t n :
+                     {std::uint32_t(0), std::uint32_t(1), static_cast<std::uint32_t>(length),
+                      static_cast<std::uint32_t>(length + 1), 0xFFFFFFFFu}) {
+                    const std::string encoded = EncodeHexText(plain, static_cast<std::uint8_t>(p),
+                                                              static_cast<std::uint8_t>(k), n);
                     EXPECT_EQ(DecodeHexText(encoded), plain)
                         << "p=" << p << " k=" << k << " n=" << n << " " << encoded;
                 }
@@ -189,8 +188,7 @@ TEST(Utils, ReduceOpenCommand) {
     // Unquoted: switches stay inside the quotes.
     EXPECT_EQ(ReduceOpenCommand("C:\\b.exe -new %1"), "\"C:\\b.exe -new\"");
     // An unquoted path with a quoted "%1" gives the path, not an empty pair.
-    EXPECT_EQ(ReduceOpenCommand("C:\\Program Files\\b.exe \"%1\""),
-              "\"C:\\Program Files\\b.exe\"");
+    EXPECT_EQ(ReduceOpenCommand("C:\\Program Files\\b.exe \"%1\""), "\"C:\\Program Files\\b.exe\"");
     EXPECT_EQ(ReduceOpenCommand("C:\\b.exe -url \"%1\""), "\"C:\\b.exe\"");
     // A lone quote: cut at the switches, quotes removed.
     EXPECT_EQ(ReduceOpenCommand("\"C:\\b.exe /dde -x"), "\"C:\\b.exe\"");

@@ -4,9 +4,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
-inline bool DbcsCodePageActive() { return GetACP() == 932; }
+inline bool DbcsCodePageActive() {
+    return GetACP() == 932;
+}
 #else
-inline bool DbcsCodePageActive() { return true; }
+inline bool DbcsCodePageActive() {
+    return true;
+}
 #endif
 
 #define REQUIRE_DBCS_CODE_PAGE()                                                                   \
