@@ -13,12 +13,14 @@ namespace {
 // anything reported beyond this is not a version resource we can trust.
 constexpr DWORD kMaxVersionInfoSize = 1u << 20;
 
-struct CoTaskMemHolder {
-    void* p = nullptr;
-    CoTaskMemHolder() = default;
-    CoTaskMemHolder(const CoTaskMemHolder&) = delete;
-    CoTaskMemHolder& operator=(const CoTaskMemHolder&) = delete;
-    ~CoTaskMemHolder() { CoTaskMemFree(p); }
+// An item identifier list that the shell allocated; freed with the task
+// allocator.
+struct ItemIdListHolder {
+    LPITEMIDLIST p = nullptr;
+    ItemIdListHolder() = default;
+    ItemIdListHolder(const ItemIdListHolder&) = delete;
+    ItemIdListHolder& operator=(const ItemIdListHolder&) = delete;
+    ~ItemIdListHolder() { CoTaskMemFree(p); }
 };
 
 } // namespace
@@ -116,13 +118,13 @@ std::string ResolveShellPath(const std::string& Path) {
     ComPtr<IShellFolder> desktop;
     if (FAILED(SHGetDesktopFolder(desktop.Receive())) || !desktop)
         return std::string();
-    CoTaskMemHolder items;
-    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr,
-                                         reinterpret_cast<LPITEMIDLIST*>(&items.p), nullptr)) ||
+    ItemIdListHolder items;
+    if (FAILED(
+            desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &items.p, nullptr)) ||
         items.p == nullptr)
         return std::string();
     char buffer[MAX_PATH + 1] = {};
-    if (!SHGetPathFromIDListA(static_cast<LPCITEMIDLIST>(items.p), buffer))
+    if (!SHGetPathFromIDListA(items.p, buffer))
         return std::string();
     buffer[MAX_PATH] = '\0';
     return Trim(buffer);
