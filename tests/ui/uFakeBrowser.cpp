@@ -18,7 +18,17 @@ std::string ProgramFolder() {
 }
 
 std::string FakeBrowserPath() {
-    return ProgramFolder() + "fakebrowser.exe";
+    // The launcher drops every token of the browser command that holds a
+    // "-" (a switch), so the build folder's path would not survive: install
+    // a copy under a path that has none, but has blanks, which must.
+    static const std::string path = [] {
+        const std::string folder = "C:\\Zembra Test Browser";
+        const std::string target = folder + "\\fakebrowser.exe";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CopyFileA((ProgramFolder() + "fakebrowser.exe").c_str(), target.c_str(), FALSE);
+        return target;
+    }();
+    return path;
 }
 
 TFakeBrowserLog::TFakeBrowserLog(const std::string& name) : path_(ProgramFolder() + name + ".log") {

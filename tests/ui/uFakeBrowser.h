@@ -16,7 +16,8 @@ namespace zembra::test {
 // Folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
 
-// Path of fakebrowser.exe beside the running test program.
+// Path of a copy of the fakebrowser.exe beside the running test program,
+// made on first use under a path with blanks and without "-".
 std::string FakeBrowserPath();
 
 // A fresh log file for the fake browser, named in the environment that
