@@ -111,10 +111,12 @@ void TShockwaveFlash::BoundsChanged() {
         container_.SetBounds(BoundsRect());
 }
 
-void TShockwaveFlash::WndProc(TMessage& message) {
-    // The player paints and handles its own window; the framework's own
-    // handling (background, cursor) must not get in between.
-    DefaultHandler(message);
+void TShockwaveFlash::SetParent(TWinControl* AParent) {
+    // The player was activated for one parent window; merely re-parenting its
+    // window would leave it talking to the old one.
+    if (AParent != Parent() && HandleAllocated())
+        DestroyHandle();
+    TWinControl::SetParent(AParent);
 }
 
 void TShockwaveFlash::PutProperty(DISPID id, VARIANT& value, const char* name) {

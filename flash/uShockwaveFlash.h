@@ -46,6 +46,10 @@ class TShockwaveFlash : public TWinControl {
     void SetMovie(const std::wstring& value);
     void SetScale(const std::wstring& value);
 
+    // A control that moves to another parent leaves in-place activation and
+    // is activated again inside the new parent.
+    void SetParent(TWinControl* AParent) override;
+
     // Methods of the player; each throws EOleError on failure.
     void Stop();
     void StopPlay();
@@ -60,7 +64,6 @@ class TShockwaveFlash : public TWinControl {
     void CreateWnd() override;
     void DestroyWnd() override;
     void BoundsChanged() override;
-    void WndProc(TMessage& message) override;
 
   private:
     void PutProperty(DISPID id, VARIANT& value, const char* name);
