@@ -84,17 +84,16 @@ TEST(StreamUtils, LittleEndianReadersAndStringLengths) {
 
 TEST(ExeAdder, FilesWithoutPackageGiveNoItems) {
     EXPECT_TRUE(ReadFile(kExe).empty());
+    const Bytes tail = Text("xxxxxxxxPLWS");
     for (std::size_t n = 0; n < 12; ++n) // too short for a trailer, magic or not
-        EXPECT_TRUE(
-            ReadFile(Bytes(Text("xxxxxxxxPLWS").end() - n, Text("xxxxxxxxPLWS").end())).empty())
-            << n;
+        EXPECT_TRUE(ReadFile(Bytes(tail.end() - n, tail.end())).empty()) << n;
     Bytes lower = Package(0, 1, [](TLayout& l) { l.Record("GUID", 0, 0, Text("g")); });
     lower[lower.size() - 4] = 'p';
     EXPECT_TRUE(ReadFile(lower).empty());
     lower[lower.size() - 4] = 'P';
-    EXPECT_EQ(ReadFile(lower).size(), 1u);
+    TItemTypes items = ReadFile(lower);
+    EXPECT_EQ(items.size(), 1u);
 
-    TItemTypes items;
     ReadItems("/no/such/folder/file.scr", items);
     EXPECT_TRUE(items.empty());
     TTempFile dir(Bytes{});

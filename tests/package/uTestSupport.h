@@ -93,6 +93,15 @@ class TTempFile {
     }
     TTempFile(const TTempFile&) = delete;
     TTempFile& operator=(const TTempFile&) = delete;
+    // Writes Content to Path, creating its folders.
+    static void Write(const std::string& Path, const Bytes& Content) {
+        std::filesystem::create_directories(std::filesystem::path(Path).parent_path());
+        if (FILE* f = std::fopen(Path.c_str(), "wb")) {
+            if (!Content.empty())
+                std::fwrite(Content.data(), 1, Content.size(), f);
+            std::fclose(f);
+        }
+    }
     const std::string& Path() const { return path_; }
     std::string Dir() const { return dir_.string(); }
 
