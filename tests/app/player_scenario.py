@@ -1,0 +1,99 @@
+"""Helpers for the saver's playing scenarios (tests/scenario/test_player_*.py)
+and the demo: packing a manifest onto the built saver with zembra-pack,
+registering the player stand-in, reading its log, and looking into the
+prefix's temporary directory.
+"""
+
+import getpass
+import os
+import shutil
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "scenario"))
+
+import harness  # noqa: E402
+
+SAVER = "ZembraSaver.scr"
+PACKER = "zembra-pack.exe"
+STANDIN = "player_standin.dll"
+
+
+def wine(s, *args, timeout=120, env=None):
+    e = dict(s.env)
+    if env:
+        e.update(env)
+    return subprocess.run(["wine"] + list(args), env=e, stdin=subprocess.DEVNULL,
+                          capture_output=True, text=True, encoding="utf-8", errors="replace",
+                          timeout=timeout)
+
+
+def register_standin(s):
+    """Registers the stand-in in the scenario's prefix (idempotent)."""
+    r = wine(s, "regsvr32", "/s", s.program(STANDIN))
+    if r.returncode != 0:
+        raise harness.ScenarioError("regsvr32 of the stand-in failed: %s" % r.stderr)
+
+
+def pack(s, manifest, files=None, output="Packed.scr", saver=None):
+    """Writes manifest (text of the [package] section's lines) and files
+    (name -> bytes or str) into <work>/pkg, packs them onto the saver and
+    returns the Unix path of the packed saver in the work folder."""
+    pkg = s.path("pkg")
+    os.makedirs(pkg, exist_ok=True)
+    for name, data in (files or {}).items():
+        mode = "wb" if isinstance(data, bytes) else "w"
+        with open(os.path.join(pkg, name), mode) as f:
+            f.write(data)
+    ini = os.path.join(pkg, "saver.ini")
+    with open(ini, "w") as f:
+        f.write("[package]\n" + manifest.strip() + "\n")
+    out = s.path(output)
+    r = wine(s, s.program(PACKER), "build", "--saver", s.winpath(saver or s.program(SAVER)),
+             "--manifest", s.winpath(ini), "--output", s.winpath(out))
+    if r.returncode != 0 or not os.path.exists(out):
+        raise harness.ScenarioError("packing failed (%d): %s %s" % (r.returncode, r.stdout,
+                                                                    r.stderr))
+    return out
+
+
+def temp_dir(s):
+    """Unix path of the Windows user's temporary directory in the prefix."""
+    user = os.environ.get("USER") or getpass.getuser()
+    return os.path.join(s.prefix, "drive_c", "users", user, "Temp")
+
+
+def temp_entries(s):
+    d = temp_dir(s)
+    return set(os.listdir(d)) if os.path.isdir(d) else set()
+
+
+def remove_temp_entry(s, name):
+    path = os.path.join(temp_dir(s), name)
+    if os.path.isdir(path):
+        shutil.rmtree(path, ignore_errors=True)
+    elif os.path.exists(path):
+        os.remove(path)
+
+
+def log_env(s, name="standin.log"):
+    path = s.path(name)
+    return path, {"PLAYER_STANDIN_LOG": s.winpath(path)}
+
+
+def read_log(path):
+    """The stand-in's log lines without CR and the leading process id."""
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return [l.rstrip("\r\n").partition(" ")[2] for l in f if l.strip()]
+
+
+def main_window(s, pid=None):
+    """The visible top-level main window of a saver process started by s."""
+    def pred(w):
+        return w.depth == 0 and w.visible and w.text == "Zembra ScreenSaver" and (
+            pid is None or w.pid == pid)
+    return s.wait_window(pred, 30, "the saver's main window")
