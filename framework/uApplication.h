@@ -91,9 +91,10 @@ class TApplication : public TComponent {
     void RemoveForm(TForm* form) noexcept;
 
     static constexpr UINT WM_WAKEMAINTHREAD = WM_APP + 0x3F00;
+    // The application window's procedure.
+    static LRESULT CALLBACK AppWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) noexcept;
 
   private:
-    static LRESULT CALLBACK AppWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) noexcept;
     bool ProcessMessage(MSG& msg);
     void Idle();
 

@@ -225,7 +225,9 @@ class TWinControl : public TControl {
     // Creates the window from CreateParams. Subclasses that obtain a window
     // some other way override it and call AttachHandle.
     virtual void CreateWnd();
-    // Destroys the window (after restoring a subclass).
+    // Destroys the window (after restoring a subclass). The destructor of
+    // TWinControl can only reach this base version: a subclass that
+    // overrides it calls DestroyHandle() in its own destructor.
     virtual void DestroyWnd();
     // Subclasses a window created elsewhere: every message, posted ones too,
     // goes through WindowProc first; DefaultHandler reaches the original
@@ -256,9 +258,13 @@ class TWinControl : public TControl {
     // SW_SHOW for children).
     virtual int ShowCommand() const noexcept { return SW_SHOW; }
 
+  public:
+    // The window procedure of the framework's window class and of every
+    // subclassed window.
+    static LRESULT CALLBACK StaticWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) noexcept;
+
   private:
     friend class TControl;
-    static LRESULT CALLBACK StaticWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) noexcept;
     LRESULT MainWndProc(UINT msg, WPARAM w, LPARAM l) noexcept;
     void Bind(HWND h) noexcept;
     void Unbind() noexcept;
