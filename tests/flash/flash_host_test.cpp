@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "flash/uFlashUtils.h"
 #include "flash/uShockwaveFlashEx.h"
 #include "uFlashTestSupport.h"
 
@@ -311,27 +310,7 @@ TEST_F(FlashHost, FormDestroyingItsPlayersLeavesNoWindow) {
     EXPECT_EQ(log.Lines("destroy").size(), 2u);
 }
 
-TEST(FlashDetect, RegisteredStandinIsFoundWithItsVersion) {
-    EXPECT_TRUE(CanCreateFlashPlayer());
-    std::string version = "junk";
-    GetFlashPlayerVersion(version);
-    EXPECT_EQ(version, "32.0.0.465");
-    EXPECT_TRUE(IsFlashPlayerVersionAtLeast("8.0"));
-    EXPECT_TRUE(IsFlashPlayerVersionAtLeast("32.0.0.465"));
-    EXPECT_FALSE(IsFlashPlayerVersionAtLeast("32.0.0.466"));
-    EXPECT_FALSE(IsFlashPlayerVersionAtLeast("33"));
-}
-
-// Runs only in a prefix where no player is registered (a CTest test of its
-// own); excluded from the run in the ordinary prefix.
-TEST(NoPlayer, NothingIsFoundAndNoControlCanBeMade) {
-    EXPECT_FALSE(CanCreateFlashPlayer());
-    std::string version;
-    GetFlashPlayerVersion(version);
-    EXPECT_EQ(version, "0.0.0.0");
-    EXPECT_FALSE(IsFlashPlayerVersionAtLeast("0.0.0.0"));
-    EXPECT_FALSE(IsFlashPlayerVersionAtLeast(""));
-
+TEST(NoPlayer, NoControlCanBeMade) {
     THostForm form(nullptr);
     EXPECT_THROW(TShockwaveFlashEx(&form, false, false), EOleError);
     EXPECT_EQ(form.ComponentCount(), 0) << "a control that failed leaves nothing behind";
