@@ -1,5 +1,7 @@
 #include "uFormUtils.h"
 
+#include "framework/uControls.h"
+
 namespace zembra {
 
 BOOL SetTopMostHandle(HWND window, UINT flags) noexcept {
@@ -44,6 +46,16 @@ void CenterWindowInRect(HWND window, const RECT& rect) noexcept {
         CenterBoundsInRect(current.right - current.left, current.bottom - current.top,
                            {rect.left, rect.top, rect.right, rect.bottom});
     SetWindowPos(window, nullptr, b.Left, b.Top, b.Width, b.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL SetTopMost(TWinControl& control, UINT flags) {
+    return SetTopMostHandle(control.Handle(), flags);
+}
+
+void CenterInRect(TForm& form, const RECT& rect) {
+    const PlacementBounds b = CenterBoundsInRect(form.Width(), form.Height(),
+                                                 {rect.left, rect.top, rect.right, rect.bottom});
+    form.SetBounds(b.Left, b.Top, b.Width, b.Height);
 }
 
 } // namespace zembra
