@@ -212,7 +212,7 @@ TEST_F(FlashHost, RunModeWithRightButtonBlockedSwallowsOnlyThePress) {
     PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, 0x00100010);
     PostMessageA(window, WM_RBUTTONUP, 0, 0x00100010);
     PostMessageA(window, WM_RBUTTONDBLCLK, MK_RBUTTON, 0x00100010);
-    PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageA(window, WM_KEYUP, VK_SPACE, 0xC0390001);
     ASSERT_TRUE(PumpUntil([&] { return log.Lines("input ").size() >= 3; }, 3000));
     PumpFor(100);
 
@@ -220,7 +220,7 @@ TEST_F(FlashHost, RunModeWithRightButtonBlockedSwallowsOnlyThePress) {
     ASSERT_EQ(inputs.size(), 3u);
     EXPECT_EQ(inputs[0], InputLine(WM_RBUTTONUP, 0, 0x00100010));
     EXPECT_EQ(inputs[1], InputLine(WM_RBUTTONDBLCLK, MK_RBUTTON, 0x00100010));
-    EXPECT_EQ(inputs[2], InputLine(WM_KEYDOWN, VK_SPACE, 0x00390001));
+    EXPECT_EQ(inputs[2], InputLine(WM_KEYUP, VK_SPACE, 0xC0390001));
 }
 
 TEST_F(FlashHost, TimerMessagesAreWithheldWhileHiddenInPreviewAndWhenClosing) {
