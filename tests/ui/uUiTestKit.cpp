@@ -136,10 +136,21 @@ bool TakeScreenshot(const std::string& name) {
     PumpFor(200); // let the windows paint first
     const std::string png = std::string(dir) + "/" + name + ".png";
     const std::string done = png + ".done";
+    // Unix paths; Wine shows the root as drive Z.
+    auto windowsPath = [](std::string path) {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        return "Z:" + path;
+    };
+    const std::string doneWin = windowsPath(done);
+    // Remove the old marker before starting, or it would count as finished.
+    DeleteFileA(doneWin.c_str());
+    DeleteFileA(windowsPath(png).c_str());
     // Wine starts a Unix program when given one; it hands back no process
     // handle to wait on, so the script leaves a marker file when finished.
-    std::string command = "Z:\\bin\\sh -c \"rm -f '" + png + "' '" + done +
-                          "'; import -window root '" + png + "'; touch '" + done + "'\"";
+    std::string command =
+        "Z:\\bin\\sh -c \"import -window root '" + png + "'; touch '" + done + "'\"";
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -150,13 +161,10 @@ bool TakeScreenshot(const std::string& name) {
         CloseHandle(pi.hProcess);
     if (pi.hThread)
         CloseHandle(pi.hThread);
-    // Marker paths are Unix paths; Wine shows the root as drive Z.
-    std::string donePath = "Z:" + done;
-    for (char& c : donePath)
-        if (c == '/')
-            c = '\\';
-    return PumpUntil(
-        [&] { return GetFileAttributesA(donePath.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+    const bool finished = PumpUntil(
+        [&] { return GetFileAttributesA(doneWin.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+    DeleteFileA(doneWin.c_str());
+    return finished;
 }
 
 std::vector<std::uint8_t> MakeBmpImage(int width, int height) {
