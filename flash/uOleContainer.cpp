@@ -439,7 +439,6 @@ void TOleContainer::Deactivate() noexcept {
 }
 
 void TOleContainer::DestroyObject() noexcept {
-    HWND window = window_;
     Deactivate();
     if (connection_) {
         connection_->Unadvise(cookie_);
@@ -452,11 +451,6 @@ void TOleContainer::DestroyObject() noexcept {
         object_->SetClientSite(nullptr);
         object_.Reset();
     }
-    // A control that kept its window after closing would leave it behind in
-    // our parent; only a window of this thread is ours to destroy.
-    if (window && IsWindow(window) &&
-        GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
-        DestroyWindow(window);
     if (site_) {
         site_->Detach();
         std::exchange(site_, nullptr)->Release();

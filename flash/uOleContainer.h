@@ -52,6 +52,7 @@ class TOleContainer {
     // object then stays created but inactive.
     HWND Activate(HWND parent, const RECT& bounds);
     // Leaves in-place activation; the control normally destroys its window.
+    // A window it keeps is left to whoever adopted it.
     void Deactivate() noexcept;
     // Full teardown: deactivate, disconnect the events, close, drop the site.
     // Safe to call more than once.
