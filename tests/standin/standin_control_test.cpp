@@ -338,6 +338,14 @@ TEST_F(StandinTest, ScriptedMovieFiresFSCommandOnlyAfterEnoughTimerFrames) {
     EXPECT_EQ(2u, sink.calls.size());
     SetWindowLongPtrW(player, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimerFilter::original));
 
+    // Stop halts the frames, and with them the script.
+    ASSERT_EQ(S_OK,
+              container.PutText(kMovie, MovieFile(L"stopped.swf", "#player-standin\n"
+                                                                  "after 100 fscommand never\n")));
+    ASSERT_EQ(S_OK, container.Call(L"Stop"));
+    PumpMessages(400);
+    EXPECT_EQ(2u, sink.calls.size());
+
     // A missing movie file is accepted and plays nothing.
     EXPECT_EQ(S_OK, container.PutText(kMovie, TempPath(L"missing.swf")));
     PumpMessages(300);
@@ -366,6 +374,8 @@ TEST_F(StandinTest, HostMayTearTheControlDownInsideTheEvent) {
     std::vector<std::string> log = Log();
     EXPECT_EQ(1u, CountPrefix(log, "destroy"));
     EXPECT_EQ("destroy", log.back());
+    EXPECT_FALSE(Has(log, "fscommand late")) << "a deactivated control plays no more";
+    EXPECT_EQ(1u, sink.calls.size());
     EXPECT_EQ(1, sink.refs);
 }
 

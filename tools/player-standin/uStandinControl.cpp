@@ -608,9 +608,10 @@ void StandinControl::OnFrameAdvanced(std::uint32_t frames) noexcept {
         const unsigned long long playedMs =
             static_cast<unsigned long long>(frames) * kFrameIntervalMs;
         const unsigned generation = movieGeneration_;
-        // A handler may load another movie or tear the control down; the
-        // caller keeps this object alive, and a new movie ends the loop.
-        while (generation == movieGeneration_ && nextEvent_ < script_.events.size() &&
+        // A handler may load another movie or deactivate the control; the
+        // caller keeps this object alive, and either ends the loop.
+        while (generation == movieGeneration_ && view_.Handle() &&
+               nextEvent_ < script_.events.size() &&
                script_.events[nextEvent_].afterMs <= playedMs) {
             const ScriptEvent event = script_.events[nextEvent_++];
             std::string line = "fscommand " + event.command;
