@@ -135,8 +135,13 @@ void InflateBufferLimited(const void* InBuffer, int InSize, void*& OutBuffer, in
             throw EZDecompressionError(ZErrorText(Z_NEED_DICT));
         if (z.total_in == inBefore && z.total_out == outBefore && z.avail_out != 0)
             throw EZDecompressionError(ZErrorText(Z_BUF_ERROR));
-        if (z.total_out > MaxOutSize || capacity >= hardCap)
-            throw EZDecompressionError(ZErrorText(Z_MEM_ERROR));
+        if (capacity >= hardCap) {
+            // Full at one byte past the bound: the item is too large. With
+            // room left, the next call reports what zlib thinks is wrong.
+            if (z.avail_out == 0)
+                throw EZDecompressionError(ZErrorText(Z_MEM_ERROR));
+            continue;
+        }
 
         std::size_t grown = capacity + delta;
         if (grown > hardCap || grown < capacity)

@@ -158,6 +158,15 @@ TEST(ZLibEx, OutputBoundStopsDecompressionBombs) {
         EXPECT_EQ(FailureText(packed, 1000), "insufficient memory");
     }
 
+    // A stream cut short right at the bound is still reported as cut short:
+    // stored, without its last 6 data bytes and the check value, it yields
+    // 2994 bytes.
+    const Bytes cut = Bytes(Deflate(Pattern(3000), 0));
+    const Bytes head(cut.begin(), cut.end() - 10);
+    EXPECT_EQ(FailureText(head, 3000), "buffer error");
+    EXPECT_EQ(FailureText(head, 2994), "buffer error");
+    EXPECT_EQ(FailureText(head, 2993), "insufficient memory");
+
     // Exactly at the bound is still fine.
     void* out = nullptr;
     int size = 0;
