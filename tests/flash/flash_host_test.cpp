@@ -292,6 +292,34 @@ TEST_F(FlashHost, ThrottledPreviewPausesCloseTimerMessagesOnly) {
     EXPECT_EQ(run->LastTimerTick(), 0u);
 }
 
+TEST_F(FlashHost, FollowsAlignmentVisibilityAndANewParent) {
+    THostForm first(nullptr);
+    THostForm second(nullptr);
+    auto* player = new TShockwaveFlashEx(&first, false, false);
+    player->SetAlign(TAlign::alClient);
+    player->SetParent(&first);
+    HWND window = player->WindowHandle();
+    RECT client{}, r{};
+    GetClientRect(first.Handle(), &client);
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.right - r.left, client.right);
+    EXPECT_EQ(r.bottom - r.top, client.bottom);
+
+    player->Hide();
+    EXPECT_FALSE(IsWindowVisible(window));
+    player->Show();
+    EXPECT_TRUE(IsWindowVisible(window));
+
+    // Moved to another form, the player is activated anew inside it.
+    player->SetParent(&second);
+    ASSERT_TRUE(player->HandleAllocated());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(GetParent(player->WindowHandle()), second.Handle());
+    EXPECT_GE(log.Lines("window ").size(), 2u);
+    delete player;
+    EXPECT_EQ(log.Lines("destroy").size(), 1u);
+}
+
 TEST_F(FlashHost, FormDestroyingItsPlayersLeavesNoWindow) {
     HWND windows[2] = {};
     {
