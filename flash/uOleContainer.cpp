@@ -276,26 +276,14 @@ class TOleSite {
         ZEMBRA_FORWARD_UNKNOWN
         HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
                                          VARIANT* result, EXCEPINFO*, UINT*) noexcept override {
-            if (!(flags & DISPATCH_PROPERTYGET))
+            // Every other ambient property takes the control's own default.
+            if (!(flags & DISPATCH_PROPERTYGET) || id != DISPID_AMBIENT_USERMODE)
                 return DISP_E_MEMBERNOTFOUND;
-            VARIANT_BOOL value;
-            switch (id) {
-            case DISPID_AMBIENT_USERMODE:
-                value = VARIANT_TRUE;
-                break;
-            case DISPID_AMBIENT_UIDEAD:
-            case DISPID_AMBIENT_SHOWHATCHING:
-            case DISPID_AMBIENT_SHOWGRABHANDLES:
-                value = VARIANT_FALSE;
-                break;
-            default:
-                return DISP_E_MEMBERNOTFOUND;
-            }
             if (!result)
                 return E_POINTER;
             VariantInit(result);
             result->vt = VT_BOOL;
-            result->boolVal = value;
+            result->boolVal = VARIANT_TRUE;
             return S_OK;
         }
 
