@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <vector>
 
 #include "flash/uShockwaveFlash.h"
