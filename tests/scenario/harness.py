@@ -139,7 +139,21 @@ class Scenario:
             raise ScenarioError("wine prefix could not be created")
         self._start_xvfb()
         self.env["DISPLAY"] = self.display
+        self._warm_up()
         return self
+
+    def _warm_up(self):
+        # A wineserver left by the previous case may still be shutting down
+        # (its desktop process lost its display); the first client can then
+        # hang. Retry until a trivial probe answers.
+        for _ in range(4):
+            try:
+                if self.run_probe("state", timeout=20).returncode == 0:
+                    return
+            except subprocess.TimeoutExpired:
+                pass
+            time.sleep(1)
+        raise ScenarioError("Wine does not answer in prefix %s" % self.prefix)
 
     def __exit__(self, *exc):
         self.cleanup()
