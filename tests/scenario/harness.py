@@ -21,6 +21,10 @@ share the prefix <build>/wineprefix).
     if __name__ == "__main__":
         harness.main([case_run_ends_on_key])
 
+Scenarios that start the saver in run mode must not overlap (they share the
+prefix's single-instance name and the system-wide running flag): give their
+CTest tests RESOURCE_LOCK zembra_wine_saver.
+
 Main entry points (all with timeouts; a timeout raises ScenarioError):
   s.program(name)          path of a built program (searched in the build dir)
   s.install(prog, folder=None, extra=())  copy a program (and extra files)
@@ -217,6 +221,15 @@ class Scenario:
             except subprocess.TimeoutExpired:
                 pass
         self._procs = []
+        # Let the prefix's wineserver and desktop process wind down while
+        # their display still exists; a desktop process that loses its
+        # display half-way makes the next case's first Wine calls hang. With
+        # other users of the prefix still running this just times out.
+        try:
+            subprocess.run(["wineserver", "-w"], env=self.env, timeout=6,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except (subprocess.TimeoutExpired, OSError):
+            pass
         if self._xvfb is not None:
             self._xvfb.terminate()
             try:
@@ -274,9 +287,16 @@ class Scenario:
             raise ScenarioError("process did not end within %ss" % timeout)
 
     def run_probe(self, *args, timeout=20):
-        return subprocess.run(["wine", self.program("winprobe.exe")] + list(args), env=self.env,
-                              stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                              encoding="utf-8", errors="replace", timeout=timeout)
+        cmd = ["wine", self.program("winprobe.exe")] + list(args)
+        for attempt in range(2):
+            try:
+                return subprocess.run(cmd, env=self.env, stdin=subprocess.DEVNULL,
+                                      capture_output=True, text=True, encoding="utf-8",
+                                      errors="replace", timeout=timeout)
+            except subprocess.TimeoutExpired:
+                # Once more: a wineserver that was shutting down has gone now.
+                if attempt == 1:
+                    raise
 
     def probe(self, *args, timeout=20):
         r = self.run_probe(*args, timeout=timeout)

@@ -52,3 +52,12 @@ def still_running(proc, seconds):
 
 def borderless(w):
     return not (w.style & WS_CAPTION) and not (w.style & WS_THICKFRAME)
+
+
+def other_savers_running(s):
+    """True when savers of other (parallel) scenarios run in the shared
+    prefix; system-wide state such as the running-saver flag is then theirs
+    too."""
+    own = {p["pid"] for p in s.own_processes()}
+    return any(p["path"].lower().endswith(".scr") and p["pid"] not in own
+               for p in s.processes())

@@ -4,8 +4,8 @@ import time
 
 import harness
 from harness import check
-from saver_common import (INSTANCE_NAME, WS_EX_TOPMOST, borderless, main_window, saver_pid,
-                          start_run, still_running)
+from saver_common import (INSTANCE_NAME, WS_EX_TOPMOST, borderless, main_window,
+                          other_savers_running, saver_pid, start_run, still_running)
 
 
 def case_run_window_and_key(s):
@@ -19,7 +19,8 @@ def case_run_window_and_key(s):
     # A modifier key alone is enough.
     s.key("shift")
     check(s.wait_exit(proc, 10) == 0, "exit code 0")
-    check(s.state()["screensaverrunning"] == "0", "the announcement is withdrawn")
+    if not other_savers_running(s):
+        check(s.state()["screensaverrunning"] == "0", "the announcement is withdrawn")
 
 
 def case_click_ends_run(s):
@@ -72,7 +73,8 @@ def case_second_run_quits(s):
     check(len(s.own_processes()) == 1, "only the first saver is left")
     s.key("a")
     check(s.wait_exit(proc1, 10) == 0, "the first saver ends on a key")
-    check("exists=0" in s.probe("mutex", INSTANCE_NAME), "the instance name is released")
+    if not other_savers_running(s):
+        check("exists=0" in s.probe("mutex", INSTANCE_NAME), "the instance name is released")
 
 
 if __name__ == "__main__":
