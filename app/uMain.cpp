@@ -1,31 +1,86 @@
-#include "uMain.h"
+#include "app/uMain.h"
 
+#include <windows.h>
+
+#include <cstdlib>
 #include <exception>
-#include <string>
+#include <memory>
+#include <vector>
 
+#include "app/uLoaderFiles.h"
+#include "flash/uFlashUtils.h"
 #include "framework/uApplication.h"
+#include "package/uExeAdder.h"
 #include "saver/uDuplicate.h"
+#include "ui/uDialog.h"
+#include "util/uFileOperation.h"
+#include "util/uUtils.h"
 
 namespace zembra {
 
 namespace {
 
-// The form's font name is given in UTF-8 here; the font API wants it in the
-// system's ANSI code page (Shift-JIS on a Japanese system).
-std::string Utf8ToAnsi(const char* utf8) {
-    const int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (wideLength <= 0)
+constexpr char kMainCaption[] = "Zembra ScreenSaver";
+// "ＭＳ Ｐゴシック" in UTF-8; the form keeps fonts in the ANSI code page.
+constexpr char kMainFontName[] =
+    "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF";
+constexpr int kMainFontHeight = -12;
+constexpr char kMinimumVersionForLocalSecurity[] = "8.0";
+constexpr char kQuitCommand[] = "quit";
+
+// DeletePath lets waiting messages run; not while the main window is being
+// torn down, when they could reach a half-destroyed window.
+bool gPumpAllowed = true;
+
+void PumpMessages() {
+    if (gPumpAllowed && Application)
+        Application->ProcessMessages();
+}
+
+std::string OwnExecutablePath() {
+    std::vector<char> buffer(MAX_PATH);
+    while (buffer.size() <= 32768) {
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size())
+            return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+std::wstring AnsiToWide(const std::string& text) {
+    if (text.empty())
         return {};
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], wideLength);
-    const int ansiLength =
-        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (ansiLength <= 0)
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0)
         return {};
-    std::string ansi(static_cast<size_t>(ansiLength), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &ansi[0], ansiLength, nullptr, nullptr);
-    ansi.resize(static_cast<size_t>(ansiLength - 1));
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string WideToAnsi(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return {};
+    std::string ansi(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(), n,
+                        nullptr, nullptr);
     return ansi;
+}
+
+// Locale-aware ANSI lower-casing, double-byte characters kept.
+std::string LowerAnsi(std::string text) {
+    if (!text.empty())
+        CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
 }
 
 [[noreturn]] void SilentTerminate() noexcept {
@@ -36,6 +91,47 @@ std::string Utf8ToAnsi(const char* utf8) {
 LONG WINAPI SilentUnhandledException(EXCEPTION_POINTERS*) noexcept {
     return EXCEPTION_EXECUTE_HANDLER;
 }
+
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) noexcept {
+    auto* list = reinterpret_cast<std::vector<TScreenRect>*>(param);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(monitor, &info))
+        return TRUE;
+    try {
+        list->push_back(
+            {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom});
+    } catch (...) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::vector<TScreenRect> MonitorRects() {
+    std::vector<TScreenRect> list;
+    EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&list));
+    return list;
+}
+
+TScreenRect DesktopRect() {
+    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+            y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// Runs one step on a player; a failure is swallowed.
+template <typename F> void Guarded(F&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// Frees the package items however the load ends.
+struct TItemsHolder {
+    TItemTypes Items;
+    ~TItemsHolder() { FreeItems(Items); }
+};
 
 } // namespace
 
@@ -52,65 +148,207 @@ void SilenceFatalErrorBoxes() noexcept {
     std::set_terminate(SilentTerminate);
 }
 
+// The loader's side effects that touch the main window's objects.
+class TfrmMain::TLoaderHostImpl : public TFileLoaderHost {
+  public:
+    explicit TLoaderHostImpl(TfrmMain& form) : form_(form) {}
+
+    void CreateInstanceGuard(const std::string& Name) override {
+        // A second GUID item replaces the first guard instead of leaking it.
+        ReleaseInstanceGuard(form_.InstanceGuard);
+        zembra::CreateInstanceGuard(form_.InstanceGuard, Name);
+    }
+    void SetTerminateOnMouseMove(bool Value) override {
+        form_.ScreenSaver->TerminateOnMouseMove = Value;
+    }
+    void SetTerminateOnKeyDown(bool Value) override {
+        form_.ScreenSaver->TerminateOnKeyDown = Value;
+    }
+    void SetShowMouseCursor(bool Value) override { form_.ScreenSaver->SetShowMouseCursor(Value); }
+    void SetDialogCaption(const std::string& Text) override {
+        if (frmDialog)
+            frmDialog->SetCaption(Text);
+    }
+    void SetLinkCaption(const std::string& Text) override {
+        if (frmDialog)
+            frmDialog->SetLinkText(Text);
+    }
+    void SetLinkURL(const std::string& Text) override {
+        if (frmDialog)
+            frmDialog->SetLinkURL(Text);
+    }
+    void SetCloseButtonVisible(bool Value) override {
+        if (frmDialog)
+            frmDialog->SetCloseButtonVisible(Value);
+    }
+    void LoadDialogPicture(const unsigned char* Data, std::int32_t Size) override {
+        if (frmDialog && Size > 0)
+            frmDialog->LoadPicture(Data, static_cast<std::size_t>(Size));
+    }
+
+  private:
+    TfrmMain& form_;
+};
+
 TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
     SetName("frmMain");
-    SetCaption("Zembra ScreenSaver");
+    SetCaption(kMainCaption);
     SetColor(clBlack);
     SetBorderIcons(0);
     SetBounds(0, 0, 180, 180);
-    Font().SetName(Utf8ToAnsi("ＭＳ Ｐゴシック"));
+    Font().SetName(Utf8ToAnsi(kMainFontName));
     Font().SetCharset(SHIFTJIS_CHARSET);
-    Font().SetHeight(-12);
+    Font().SetHeight(kMainFontHeight);
 
     ScreenSaver = new TScreenSaver(this);
     ScreenSaver->SetName("ScreenSaver");
     ScreenSaver->CustomizeFormName = "frmDialog";
     ScreenSaver->SetInterval(1000);
-    ScreenSaver->OnTerminate = [this](TComponent* Sender) { ScreenSaverTerminate(Sender); };
+    ScreenSaver->OnTerminate = [this](TComponent* s) { ScreenSaverTerminate(s); };
 
-    OnCreate = [this](TComponent* Sender) { FormCreate(Sender); };
-    OnShow = [this](TComponent* Sender) { FormShow(Sender); };
-    OnDestroy = [this](TComponent* Sender) { FormDestroy(Sender); };
-
+    OnCreate = [this](TComponent* s) { FormCreate(s); };
+    OnShow = [this](TComponent* s) { FormShow(s); };
+    OnDestroy = [this](TComponent* s) { FormDestroy(s); };
     FinishCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+    // The base destructor would fire OnDestroy after this object's fields
+    // are gone; run it here while they exist.
+    OnDestroy = nullptr;
+    try {
+        FormDestroy(this);
+    } catch (...) {
+    }
+}
+
+void TfrmMain::IgnoreException(TComponent*, const std::exception*) {}
 
 void TfrmMain::FormCreate(TComponent*) {
     MoviePending = true;
     MaskFloatingPointExceptions();
     SilenceFatalErrorBoxes();
     if (Application)
-        Application->OnException = [this](TComponent* Sender, const std::exception* E) {
-            IgnoreException(Sender, E);
+        Application->OnException = [this](TComponent* s, const std::exception* e) {
+            IgnoreException(s, e);
         };
+    SetDeletePathMessagePump(PumpMessages);
+    Players.clear();
 
-    CreatePlayers();
+    if (!CanCreateFlashPlayer())
+        return;
 
+    LoadPackageItems();
+
+    std::string modeText;
     const TScreenSaverMode mode = ScreenSaver->Mode();
+    std::vector<TScreenRect> monitors;
+    if (mode == smPreview) {
+        modeText = "preview";
+    } else if (mode == smRun) {
+        modeText = "normal";
+        desktop_ = DesktopRect();
+        monitors = MonitorRects();
+    }
+    for (const TPlayerSlot& slot : PlanPlayers(mode == smPreview, mode == smRun, Settings.Layout,
+                                               static_cast<int>(monitors.size()))) {
+        if (slot.FillClient) {
+            AddClientPlayer();
+        } else {
+            AddPlayer();
+            PlacePlayerOnMonitor(slot.Monitor);
+        }
+    }
+
+    const std::wstring flashVars = AnsiToWide(BuildFlashVars(Settings.ExtraFlashVars, modeText));
+    for (TShockwaveFlashEx* player : Players) {
+        Guarded([&] { player->SetLoop(Settings.LoopMovie); });
+        Guarded([&] { player->SetMenu(Settings.MenuEnabled); });
+        Guarded([&] { player->SetQuality(Settings.Quality); });
+        Guarded([&] { player->SetFlashVars(flashVars); });
+        Guarded([&] { player->SetBackgroundColor(Settings.BackgroundColor); });
+    }
+
     if (mode == smPreview || mode == smRun)
         ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+
+    if (Application)
+        Application->SetTitle(TitleFromPath(ResolveShellPath(OwnExecutablePath())));
+}
+
+void TfrmMain::LoadPackageItems() {
+    if (!frmDialog)
+        frmDialog = new TfrmDialog(Application);
+    TLoaderHostImpl host(*this);
+    TItemsHolder items;
+    ReadItems(OwnExecutablePath(), items.Items);
+    TPackageLoader(host, Settings).Load(items.Items);
+}
+
+void TfrmMain::AddPlayer() {
+    const TScreenSaverMode mode = ScreenSaver->Mode();
+    auto owned = std::make_unique<TShockwaveFlashEx>(this, mode != smRun, Settings.ThrottlePreview);
+    TShockwaveFlashEx* player = owned.get();
+    Players.push_back(player);
+    owned.release(); // owned by this window as a component, listed in Players
+    Guarded([&] {
+        player->OnFSCommand = [this](TComponent* s, const std::wstring& c, const std::wstring& a) {
+            PlayerFSCommand(s, c, a);
+        };
+    });
+    Guarded([&] {
+        if (IsFlashPlayerVersionAtLeast(kMinimumVersionForLocalSecurity))
+            player->DisableLocalSecurity();
+    });
+    if (!Settings.RightClickEnabled)
+        player->BlockMessage(WM_RBUTTONDOWN);
+    if (mode != smRun)
+        for (const TMessageRange& range : PreviewBlockedRanges())
+            for (unsigned m = range.First; m <= range.Last; ++m)
+                player->BlockMessage(m);
+    player->SetParent(this);
+}
+
+void TfrmMain::AddClientPlayer() {
+    AddPlayer();
+    Guarded([&] { Players.back()->SetAlign(TAlign::alClient); });
+}
+
+void TfrmMain::PlacePlayerOnMonitor(int Index) {
+    Guarded([&] {
+        const std::vector<TScreenRect> monitors = MonitorRects();
+        if (Index < 0 || static_cast<std::size_t>(Index) >= monitors.size() || Players.empty())
+            return;
+        const TPlayerBounds b =
+            PlayerBoundsOnMonitor(monitors[static_cast<std::size_t>(Index)], desktop_);
+        Players.back()->SetBounds(b.Left, b.Top, b.Width, b.Height);
+    });
 }
 
 void TfrmMain::FormShow(TComponent*) {
-    if (!MoviePending || !MovieAssignable())
+    if (!MoviePending || !IsFlashPlayerVersionAtLeast(Settings.RequiredVersion))
         return;
     MoviePending = false;
-    if (!AssignMovie())
-        MoviePending = true;
-    if (ScreenSaver->Mode() == smRun)
+    const bool run = ScreenSaver->Mode() == smRun;
+    const std::wstring movie = AnsiToWide(Settings.MoviePath);
+    const std::wstring scale = AnsiToWide(Settings.ScaleText);
+    for (TShockwaveFlashEx* player : Players) {
+        try {
+            player->SetMovie(movie);
+        } catch (...) {
+            MoviePending = true;
+        }
+        if (run && !scale.empty()) {
+            try {
+                player->SetScale(scale);
+            } catch (...) {
+                MoviePending = true;
+            }
+        }
+    }
+    if (run)
         TakeKeyboardFocus();
 }
-
-void TfrmMain::FormDestroy(TComponent*) {
-    if (InstanceGuard)
-        ReleaseInstanceGuard(InstanceGuard);
-}
-
-void TfrmMain::IgnoreException(TComponent*, const std::exception*) {}
-
-void TfrmMain::ScreenSaverTerminate(TComponent*) {}
 
 void TfrmMain::TakeKeyboardFocus() noexcept {
     const DWORD foregroundThread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
@@ -121,6 +359,48 @@ void TfrmMain::TakeKeyboardFocus() noexcept {
     AttachThreadInput(ownThread, foregroundThread, TRUE);
     ::SetFocus(window);
     AttachThreadInput(ownThread, foregroundThread, FALSE);
+}
+
+void TfrmMain::FormDestroy(TComponent*) {
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    gPumpAllowed = false;
+    ReleasePlayers();
+    Players.clear();
+    ReleaseInstanceGuard(InstanceGuard);
+}
+
+void TfrmMain::ScreenSaverTerminate(TComponent*) {
+    ReleasePlayers();
+}
+
+void TfrmMain::PlayerFSCommand(TComponent*, const std::wstring& Command, const std::wstring&) {
+    if (LowerAnsi(WideToAnsi(Command)) == kQuitCommand && ScreenSaver->Mode() == smRun)
+        Close();
+}
+
+void TfrmMain::WndProc(TMessage& Message) {
+    TForm::WndProc(Message);
+    if (!IsForwardedInputMessage(Message.Msg))
+        return;
+    for (TShockwaveFlashEx* player : Players)
+        if (player->HandleAllocated())
+            PostMessageA(player->WindowHandle(), Message.Msg, Message.WParam, Message.LParam);
+}
+
+void TfrmMain::ReleasePlayers() noexcept {
+    // Every player stops taking timer messages before the first one stops.
+    for (TShockwaveFlashEx* player : Players)
+        player->Closing = true;
+    for (TShockwaveFlashEx* player : Players) {
+        Guarded([&] { player->Stop(); });
+        Guarded([&] { player->StopPlay(); });
+        Guarded([&] { player->Hide(); });
+        Guarded([&] { delete player; });
+    }
+    Players.clear();
+    RemoveWrittenFiles(Settings);
 }
 
 } // namespace zembra
