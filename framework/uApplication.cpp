@@ -147,10 +147,10 @@ void TApplication::Initialize() {
     if (title_.empty())
         title_ = ModuleTitle();
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    handle_.Reset(CreateWindowExA(0, kApplicationClass, title_.c_str(),
-                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                      WS_MINIMIZEBOX,
-                                  x, y, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), this));
+    handle_.Reset(
+        CreateWindowExA(0, kApplicationClass, title_.c_str(),
+                        WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+                        0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), this));
     if (!handle_)
         throw std::runtime_error("application window could not be created");
     g_appWindow = handle_.Get();

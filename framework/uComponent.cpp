@@ -52,6 +52,7 @@ void TComponent::DestroyComponents() noexcept {
         TComponent* last = components_.back();
         components_.pop_back();
         last->owner_ = nullptr;
+        last->RunBeforeDestruction();
         delete last;
     }
 }
@@ -69,6 +70,22 @@ TComponent* TComponent::FindComponent(const std::string& name) const noexcept {
         if (SameTextAscii(c->name_, name))
             return c;
     return nullptr;
+}
+
+void TComponent::RunBeforeDestruction() noexcept {
+    if (beforeDestructionDone_)
+        return;
+    beforeDestructionDone_ = true;
+    destroying_ = true;
+    try {
+        BeforeDestruction();
+    } catch (...) {
+    }
+}
+
+void TComponent::Free() noexcept {
+    RunBeforeDestruction();
+    delete this;
 }
 
 void TComponent::NotifyLoaded() {

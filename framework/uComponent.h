@@ -48,7 +48,18 @@ class TComponent {
     void NotifyLoaded();
     bool IsLoaded() const noexcept { return loaded_; }
 
+    // Runs BeforeDestruction while the whole object still exists, then
+    // deletes it. Prefer this (or leaving it to the owner, which does the
+    // same) over a plain delete, which skips BeforeDestruction.
+    void Free() noexcept;
+
   protected:
+    // The step before destruction, called once while the most derived object
+    // is still whole (by Free and by an owner destroying its components);
+    // Destroying() is true from here on. Overrides call the base version.
+    // Exceptions from it are swallowed.
+    virtual void BeforeDestruction() {}
+
     // Subclass destructors call this first so that the flag is visible while
     // they tear down.
     void BeginDestroy() noexcept { destroying_ = true; }
@@ -56,6 +67,7 @@ class TComponent {
     void DestroyComponents() noexcept;
 
   private:
+    void RunBeforeDestruction() noexcept;
     void Insert(TComponent* child);
     void Remove(TComponent* child) noexcept;
 
@@ -64,6 +76,15 @@ class TComponent {
     std::vector<TComponent*> components_;
     bool destroying_ = false;
     bool loaded_ = false;
+    bool beforeDestructionDone_ = false;
 };
+
+// Frees the component (see TComponent::Free) and clears the pointer.
+template <typename T> void FreeAndNil(T*& component) noexcept {
+    T* c = component;
+    component = nullptr;
+    if (c)
+        c->Free();
+}
 
 } // namespace zembra

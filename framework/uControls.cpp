@@ -97,9 +97,8 @@ RECT TControl::BoundsRect() const noexcept {
 }
 
 void TControl::SetClientSize(int w, int h) {
-    const int frameW = width_ - ClientWidth();
-    const int frameH = height_ - ClientHeight();
-    SetBounds(left_, top_, w + frameW, h + frameH);
+    const SIZE frame = FrameSize();
+    SetBounds(left_, top_, w + frame.cx, h + frame.cy);
 }
 
 void TControl::SetVisible(bool value) {
@@ -164,8 +163,7 @@ TForm* TControl::ParentForm() const noexcept {
 void TControl::ScaleBy(int M, int D) {
     if (D == 0 || M == D)
         return;
-    SetBounds(MulDiv(left_, M, D), MulDiv(top_, M, D), MulDiv(width_, M, D),
-              MulDiv(height_, M, D));
+    SetBounds(MulDiv(left_, M, D), MulDiv(top_, M, D), MulDiv(width_, M, D), MulDiv(height_, M, D));
     if (!parentFont_)
         font_.SetHeight(MulDiv(font_.Height(), M, D));
 }
@@ -259,8 +257,8 @@ void TWinControl::CreateWnd() {
         if (!handle_) // bound on WM_NCCREATE; anything else is a failed creation
             throw std::runtime_error("window was not bound");
     } else {
-        HWND h = CreateWindowExA(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style,
-                                 p.X, p.Y, p.Width, p.Height, p.WndParent, nullptr, inst, nullptr);
+        HWND h = CreateWindowExA(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X,
+                                 p.Y, p.Width, p.Height, p.WndParent, nullptr, inst, nullptr);
         if (!h)
             throw std::runtime_error("window could not be created");
         try {
@@ -501,17 +499,29 @@ bool TWinControl::EraseBackground(HDC dc) noexcept {
     return true;
 }
 
+SIZE TWinControl::FrameSize() const {
+    DWORD style, ex;
+    if (handle_) {
+        style = static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE));
+        ex = static_cast<DWORD>(GetWindowLongA(handle_, GWL_EXSTYLE));
+    } else {
+        TCreateParams p;
+        const_cast<TWinControl*>(this)->CreateParams(p);
+        style = p.Style;
+        ex = p.ExStyle;
+    }
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectEx(&r, style, FALSE, ex);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
 int TWinControl::ClientWidth() const {
     if (handle_) {
         RECT r;
         if (GetClientRect(handle_, &r))
             return r.right - r.left;
     }
-    TCreateParams p;
-    const_cast<TWinControl*>(this)->CreateParams(p);
-    RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
-    return std::max(0, Width() - static_cast<int>(r.right - r.left));
+    return std::max(0, Width() - static_cast<int>(FrameSize().cx));
 }
 
 int TWinControl::ClientHeight() const {
@@ -520,11 +530,7 @@ int TWinControl::ClientHeight() const {
         if (GetClientRect(handle_, &r))
             return r.bottom - r.top;
     }
-    TCreateParams p;
-    const_cast<TWinControl*>(this)->CreateParams(p);
-    RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
-    return std::max(0, Height() - static_cast<int>(r.bottom - r.top));
+    return std::max(0, Height() - static_cast<int>(FrameSize().cy));
 }
 
 void TWinControl::BoundsChanged() {

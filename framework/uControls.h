@@ -75,7 +75,9 @@ class TControl : public TComponent {
     void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
     virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
     RECT BoundsRect() const noexcept;
-    void SetBoundsRect(const RECT& r) { SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+    void SetBoundsRect(const RECT& r) {
+        SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
 
     virtual int ClientWidth() const { return width_; }
     virtual int ClientHeight() const { return height_; }
@@ -125,6 +127,8 @@ class TControl : public TComponent {
     virtual void ScaleBy(int M, int D);
 
   protected:
+    // Outer size minus client size (the frame); none for a plain control.
+    virtual SIZE FrameSize() const { return SIZE{0, 0}; }
     // Hooks run after a property changed, for the windowed side to follow.
     virtual void BoundsChanged() {}
     virtual void VisibleChanged() {}
@@ -215,6 +219,10 @@ class TWinControl : public TControl {
     int ClientHeight() const override;
     void ScaleBy(int M, int D) override;
 
+  protected:
+    SIZE FrameSize() const override;
+
+  public:
     // The control bound to this very window, or null.
     static TWinControl* FromHandle(HWND h) noexcept;
     // The control bound to h or to the nearest ancestor window of h.
@@ -297,7 +305,9 @@ class TButton;
 class TForm : public TWinControl {
   public:
     explicit TForm(TComponent* AOwner);
-    // Fires OnDestroy, then destroys the owned components and the window.
+    // Destroys the owned components, then the window. OnDestroy fires in
+    // BeforeDestruction (Free, or the owner's destruction), while the derived
+    // form is still whole; after a plain delete it fires here as a fallback.
     ~TForm() override;
 
     TFormBorderStyle BorderStyle() const noexcept { return borderStyle_; }
@@ -343,8 +353,13 @@ class TForm : public TWinControl {
     TButton* CancelButton() const noexcept;
     TButton* FindAccelButton(char ch) const noexcept;
 
-  protected:
+    // Ends the set-up (see the class comment). Every form calls it once at
+    // the end of its constructor (a plain TForm right after construction);
+    // further calls do nothing.
     void FinishCreate();
+
+  protected:
+    void BeforeDestruction() override;
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
     int ShowCommand() const noexcept override { return SW_SHOWNORMAL; }
@@ -356,9 +371,12 @@ class TForm : public TWinControl {
 
     TFormBorderStyle borderStyle_ = TFormBorderStyle::bsSizeable;
     TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
+    void FireOnDestroy() noexcept;
+
     bool creating_ = true;
     bool pendingVisible_ = false;
     bool modal_ = false;
+    bool destroyFired_ = false;
 };
 
 class TButton : public TWinControl {
@@ -429,6 +447,8 @@ class TLabel : public TCustomControl {
 
     // Sizes the control to its text (when AutoSize).
     void AdjustBounds();
+    // With AutoSize only the position is taken; the size stays the text's.
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
 
   protected:
     void Paint(HDC dc, const RECT& client) override;
@@ -441,6 +461,7 @@ class TLabel : public TCustomControl {
 
     bool autoSize_ = true;
     bool showAccelChar_ = true;
+    bool adjusting_ = false;
 };
 
 class TImage : public TCustomControl {

@@ -124,8 +124,10 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
         Application->AddForm(this);
 }
 
-TForm::~TForm() {
-    BeginDestroy();
+void TForm::FireOnDestroy() noexcept {
+    if (destroyFired_)
+        return;
+    destroyFired_ = true;
     if (OnDestroy) {
         try {
             OnDestroy(this);
@@ -133,6 +135,16 @@ TForm::~TForm() {
             HandleCallbackException(this);
         }
     }
+}
+
+void TForm::BeforeDestruction() {
+    TWinControl::BeforeDestruction();
+    FireOnDestroy();
+}
+
+TForm::~TForm() {
+    BeginDestroy();
+    FireOnDestroy();
     if (Application)
         Application->RemoveForm(this);
     DestroyComponents();
@@ -175,6 +187,8 @@ void TForm::SetBorderIcons(TBorderIcons value) {
 }
 
 void TForm::FinishCreate() {
+    if (!creating_ || IsLoaded())
+        return;
     ScaleForDpi();
     std::vector<TComponent*> owned;
     for (int i = 0; i < ComponentCount(); ++i)
@@ -282,8 +296,7 @@ int TForm::ShowModal() {
         throw std::runtime_error("form has no window");
     HWND previous = GetActiveWindow();
     DisabledWindows disabled{self, {}};
-    EnumThreadWindows(GetCurrentThreadId(), &DisableWindow,
-                      reinterpret_cast<LPARAM>(&disabled));
+    EnumThreadWindows(GetCurrentThreadId(), &DisableWindow, reinterpret_cast<LPARAM>(&disabled));
     modal_ = true;
     ModalResult = mrNone;
 

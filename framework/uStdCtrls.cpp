@@ -234,7 +234,20 @@ void TLabel::AdjustBounds() {
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags() | DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+    adjusting_ = true;
+    try {
+        TCustomControl::SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+    } catch (...) {
+        adjusting_ = false;
+        throw;
+    }
+    adjusting_ = false;
+}
+
+void TLabel::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    TCustomControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+    if (autoSize_ && !adjusting_)
+        AdjustBounds();
 }
 
 void TLabel::SetAutoSize(bool value) {
