@@ -57,8 +57,9 @@ def case_preview_plays_without_input(s):
           "quit not fired")
     check(p.poll() is None, "preview ended on quit")
     check(os.path.isdir(folder(s)), "working folder missing during the preview")
-    s.probe("close", str(hwnd))
-    s.wait_exit(p, 30)
+    # The display settings close the preview with a close request.
+    s.probe("close", str(saver.hwnd))
+    check(s.wait_exit(p, 30) == 0, "preview did not end on the close request")
     s.wait_no_process()
     check(not os.path.exists(folder(s)), "working folder left behind")
 
