@@ -7,6 +7,7 @@ prefix's temporary directory.
 import getpass
 import os
 import shutil
+import struct
 import subprocess
 import sys
 
@@ -56,6 +57,21 @@ def pack(s, manifest, files=None, output="Packed.scr", saver=None):
     if r.returncode != 0 or not os.path.exists(out):
         raise harness.ScenarioError("packing failed (%d): %s %s" % (r.returncode, r.stdout,
                                                                     r.stderr))
+    return out
+
+
+def pack_raw(s, items, output="Raw.scr", key=0x5A):
+    """Appends a package holding items ((name, bytes) pairs, stored as they
+    are) to a copy of the saver: for packages the packer refuses to make."""
+    body = bytearray(struct.pack("<Ii", key, len(items)))
+    for name, data in items:
+        raw = name.encode("latin-1")
+        body += struct.pack("<I", len(raw)) + bytes(b ^ key for b in raw)
+        body += struct.pack("<Bi", 0, len(data)) + data
+    out = s.path(output)
+    shutil.copy(s.program(SAVER), out)
+    with open(out, "ab") as f:
+        f.write(body + struct.pack("<q", len(body)) + b"PLWS")
     return out
 
 

@@ -4,6 +4,7 @@ untouched."""
 
 import os
 import re
+import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
@@ -14,10 +15,14 @@ from harness import check  # noqa: E402
 QUIT = "#player-standin\nafter 1500 fscommand quit\n"
 
 
-def run_to_quit(s, manifest):
+def run_to_quit(s, manifest=None, items=None):
     ps.register_standin(s)
-    scr = ps.pack(s, manifest, {"movie.swf": QUIT, "x.txt": "x"})
-    log, env = ps.log_env(s)
+    if items is not None:
+        scr = ps.pack_raw(s, items)
+    else:
+        scr = ps.pack(s, manifest, {"movie.swf": QUIT, "x.txt": "x"})
+    run_to_quit.runs += 1
+    log, env = ps.log_env(s, "standin-%d.log" % run_to_quit.runs)
     before = ps.temp_entries(s)
     s.move(0, 0)
     p = s.start(scr, "/s", env=env)
@@ -27,6 +32,9 @@ def run_to_quit(s, manifest):
     check(s.wait_exit(p, 40) == 0, "saver did not end")
     s.wait_no_process()
     return movie, created, ps.temp_entries(s) - before
+
+
+run_to_quit.runs = 0
 
 
 def snapshot(root):
@@ -44,12 +52,11 @@ def case_hostile_guid_and_movie_names(s):
     for guid, name in (("..\\..\\x", "C:\\Windows"), ("C:\\Windows", "..\\..\\x"),
                        ("CON", "CON"), ("a/b", "..\\y.swf")):
         files_before = snapshot(drive_c)
-        movie, created, left = run_to_quit(s, """
-GUID = "%s"
-MovieFileName = "%s"
-Movie = movie.swf
-ExtraFile = x.txt
-""" % (guid, name))
+        # The packer refuses such names; the package is made by hand.
+        movie, created, left = run_to_quit(s, items=[
+            ("GUID", guid.encode()), ("MovieFileName", name.encode()),
+            ("Movie", QUIT.encode()), ("ExtraFileCount", struct.pack("<i", 1)),
+            ("ExtraFileName0", b"..\\..\\extra.txt"), ("ExtraFileData0", b"x")])
         # The movie sits directly in a folder this run created under Temp.
         m = re.match(r"(?i)^c:\\users\\[^\\]+\\temp\\(ZembraSaver-\d+-\d+)\\([^\\]+)$", movie)
         check(m is not None, "movie path %r for GUID %r name %r" % (movie, guid, name))
