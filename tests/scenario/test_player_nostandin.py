@@ -5,6 +5,7 @@ import argparse
 import os
 import subprocess
 import sys
+import time
 import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
@@ -34,9 +35,11 @@ def case_black_without_player(s):
     before = ps.temp_entries(s)
     s.move(0, 0)
     p = s.start(scr, "/s", env=env)
+    # No player log to wait on: give the Wine session time to come up before
+    # the first window probe.
+    time.sleep(3)
     ps.main_window(s)
-    import time
-    time.sleep(2)
+    time.sleep(1)
     shot = s.screenshot("no-player")
     check(mean_brightness(shot) < 0.02, "screen is not black")
     check(ps.temp_entries(s) == before, "package was read: %r" % (ps.temp_entries(s) - before))

@@ -68,6 +68,10 @@ def case_config_writes_then_removes(s):
     scr = packed(s, "#player-standin\n")
     log, env = ps.log_env(s)
     p = s.start(scr, "/c", env=env)
+    # The file system first: window probes during the saver's start-up can
+    # meet a Wine session that is still coming up.
+    s.wait_until(lambda: os.path.isfile(os.path.join(folder(s), GUID + ".swf")), 30,
+                 "the movie file")
     dlg = s.wait_window(lambda w: w.visible and w.depth == 0 and w.text == "Preview Test", 30,
                         "the about box")
     check(os.path.isfile(os.path.join(folder(s), GUID + ".swf")), "movie not written")
