@@ -326,10 +326,16 @@ void TfrmMain::PlacePlayerOnMonitor(int Index) {
 }
 
 void TfrmMain::FormShow(TComponent*) {
-    if (!MoviePending || !IsFlashPlayerVersionAtLeast(Settings.RequiredVersion))
+    if (!MoviePending)
         return;
-    MoviePending = false;
     const bool run = ScreenSaver->Mode() == smRun;
+    if (!IsFlashPlayerVersionAtLeast(Settings.RequiredVersion)) {
+        // No movie, but keys must still reach the saver to end it.
+        if (run)
+            TakeKeyboardFocus();
+        return;
+    }
+    MoviePending = false;
     const std::wstring movie = AnsiToWide(Settings.MoviePath);
     const std::wstring scale = AnsiToWide(Settings.ScaleText);
     for (TShockwaveFlashEx* player : Players) {

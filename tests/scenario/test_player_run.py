@@ -3,6 +3,7 @@ with the package's settings, ends on its own "quit" or on a key, and the
 files it was extracted to are gone afterwards."""
 
 import os
+import struct
 import sys
 import time
 
@@ -33,14 +34,23 @@ def script(*lines):
     return "#player-standin\n" + "".join(l + "\n" for l in lines)
 
 
-def start_packed(s, movie, extra=""):
+def start_packed(s, movie, extra="", fail=None, raw=None):
     ps.remove_temp_entry(s, GUID)  # left over by an earlier failed run
     ps.register_standin(s)
-    scr = ps.pack(s, manifest(extra), {"movie.swf": movie, "notes.txt": "n"})
-    log, env = ps.log_env(s)
+    if raw is not None:
+        scr = ps.pack_raw(s, raw)
+    else:
+        scr = ps.pack(s, manifest(extra), {"movie.swf": movie, "notes.txt": "n"})
+    start_packed.runs += 1
+    log, env = ps.log_env(s, "standin-%d.log" % start_packed.runs)
+    if fail:
+        env["PLAYER_STANDIN_FAIL"] = fail
     s.move(0, 0)
     p = s.start(scr, "/s", env=env)
     return p, log
+
+
+start_packed.runs = 0
 
 
 def folder(s):
@@ -118,6 +128,45 @@ def case_key_forwarded_when_keys_do_not_end_it(s):
     check(not os.path.exists(folder(s)), "working folder left behind")
 
 
+def case_failing_player_steps_are_skipped(s):
+    # A refused property does not keep the others from being set; a refused
+    # Stop does not keep the player from being released and the files from
+    # going.
+    p, log = start_packed(s, script(), fail="Loop,Stop")
+    wait_movie(s, log)
+    names = [l.split(" ")[1] for l in ps.read_log(log) if l.startswith("put ")]
+    check(names == ["Menu", "Quality", "FlashVars", "BackgroundColor", "Movie", "Scale"],
+          "puts after a refused Loop: %r" % names)
+    time.sleep(1)
+    s.key("space")
+    check(s.wait_exit(p, 30) == 0, "saver did not end on the key")
+    s.wait_no_process()
+    lines = ps.read_log(log)
+    check("call StopPlay" in lines and lines[-1] == "destroy", "not released: %r" % lines[-4:])
+    check(not os.path.exists(folder(s)), "working folder left behind")
+
+
+def case_newer_player_required_or_no_layout(s):
+    # A player older than the package asks for never gets the movie; an
+    # unknown layout (which the packer refuses, so the package is made by
+    # hand) gets no player at all. Both still end on a key.
+    raw_layout = [("GUID", GUID.encode()), ("Movie", script().encode()),
+                  ("Layout", struct.pack("<i", 3))]
+    for extra, raw, players in (("RequiredVersion = 99.0", None, 1), (None, raw_layout, 0)):
+        p, log = start_packed(s, script(), extra, raw=raw)
+        s.wait_until(lambda: os.path.isdir(folder(s)), 30, "the working folder")
+        time.sleep(3)
+        lines = ps.read_log(log)
+        check(not [l for l in lines if l.startswith("put Movie")], "movie assigned: %r" % lines)
+        check(len([l for l in lines if l.startswith("put FlashVars")]) == players,
+              "players for %r: %r" % (extra, lines))
+        s.key("space")
+        check(s.wait_exit(p, 30) == 0, "saver did not end on the key")
+        s.wait_no_process()
+        check(not os.path.exists(folder(s)), "working folder left behind")
+
+
 if __name__ == "__main__":
     harness.main([case_run_plays_and_quit_ends_it, case_quit_in_capitals,
-                  case_key_ends_it_and_removes_files, case_key_forwarded_when_keys_do_not_end_it])
+                  case_key_ends_it_and_removes_files, case_key_forwarded_when_keys_do_not_end_it,
+                  case_failing_player_steps_are_skipped, case_newer_player_required_or_no_layout])
