@@ -37,19 +37,6 @@ void PumpMessages() {
         Application->ProcessMessages();
 }
 
-std::string OwnExecutablePath() {
-    std::vector<char> buffer(MAX_PATH);
-    while (buffer.size() <= 32768) {
-        const DWORD n =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return {};
-        if (n < buffer.size())
-            return std::string(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-    return {};
-}
 
 std::wstring AnsiToWide(const std::string& text) {
     if (text.empty())
@@ -403,7 +390,7 @@ void TfrmMain::ReleasePlayers() noexcept {
         Guarded([&] { player->Stop(); });
         Guarded([&] { player->StopPlay(); });
         Guarded([&] { player->Hide(); });
-        Guarded([&] { delete player; });
+        Guarded([&] { player->Free(); });
     }
     Players.clear();
     RemoveWrittenFiles(Settings);

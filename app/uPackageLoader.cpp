@@ -154,10 +154,11 @@ void TPackageLoader::ApplyItem(const TItemType& Item, std::size_t ItemCount) {
     const std::int32_t dataIndex = ItemIndex(Item, kItemExtraFileDataPrefix);
     if (dataIndex >= 0 && static_cast<std::size_t>(dataIndex) < extraFiles_.size() &&
         HasValidData(Item)) {
+        // An empty data item leaves the entry without data: it is not written.
         TExtraFile& entry = extraFiles_[static_cast<std::size_t>(dataIndex)];
         entry.Data = Item.Data;
         entry.Size = Item.Size;
-        entry.HasData = true;
+        entry.HasData = Item.Data != nullptr;
     }
     if (ItemNameIs(Item, kItemExitOnMouseMove) && ItemBool(Item, flag))
         host_.SetTerminateOnMouseMove(flag);

@@ -131,64 +131,40 @@ void TShockwaveFlash::PutProperty(DISPID id, VARIANT& value, const char* name) {
     OleCheck(hr, name);
 }
 
-void TShockwaveFlash::SetLoop(bool value) {
+void TShockwaveFlash::PutBool(DISPID id, bool value, const char* name) {
     VARIANT v;
     VariantInit(&v);
     v.vt = VT_BOOL;
     v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    PutProperty(106, v, "Loop");
+    PutProperty(id, v, name);
 }
 
-void TShockwaveFlash::SetMenu(bool value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BOOL;
-    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    PutProperty(135, v, "Menu");
-}
-
-void TShockwaveFlash::SetQuality(int value) {
+void TShockwaveFlash::PutInt(DISPID id, int value, const char* name) {
     VARIANT v;
     VariantInit(&v);
     v.vt = VT_I4;
     v.lVal = value;
-    PutProperty(105, v, "Quality");
+    PutProperty(id, v, name);
 }
 
+void TShockwaveFlash::PutString(DISPID id, const std::wstring& value, const char* name) {
+    TBStr text(value);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = text.Get();
+    PutProperty(id, v, name);
+}
+
+void TShockwaveFlash::SetLoop(bool value) { PutBool(106, value, "Loop"); }
+void TShockwaveFlash::SetMenu(bool value) { PutBool(135, value, "Menu"); }
+void TShockwaveFlash::SetQuality(int value) { PutInt(105, value, "Quality"); }
 void TShockwaveFlash::SetFlashVars(const std::wstring& value) {
-    TBStr text(value);
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = text.Get();
-    PutProperty(170, v, "FlashVars");
+    PutString(170, value, "FlashVars");
 }
-
-void TShockwaveFlash::SetBackgroundColor(int value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    PutProperty(123, v, "BackgroundColor");
-}
-
-void TShockwaveFlash::SetMovie(const std::wstring& value) {
-    TBStr text(value);
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = text.Get();
-    PutProperty(102, v, "Movie");
-}
-
-void TShockwaveFlash::SetScale(const std::wstring& value) {
-    TBStr text(value);
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = text.Get();
-    PutProperty(137, v, "Scale");
-}
+void TShockwaveFlash::SetBackgroundColor(int value) { PutInt(123, value, "BackgroundColor"); }
+void TShockwaveFlash::SetMovie(const std::wstring& value) { PutString(102, value, "Movie"); }
+void TShockwaveFlash::SetScale(const std::wstring& value) { PutString(137, value, "Scale"); }
 
 IDispatch* TShockwaveFlash::PlayerInterface() {
     if (!player_) {

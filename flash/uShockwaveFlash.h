@@ -67,6 +67,9 @@ class TShockwaveFlash : public TWinControl {
 
   private:
     void PutProperty(DISPID id, VARIANT& value, const char* name);
+    void PutBool(DISPID id, bool value, const char* name);
+    void PutInt(DISPID id, int value, const char* name);
+    void PutString(DISPID id, const std::wstring& value, const char* name);
     void CallMethod(const wchar_t* name);
     IDispatch* PlayerInterface();
     void HandleEvent(DISPID id, const DISPPARAMS& params) noexcept;

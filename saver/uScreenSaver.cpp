@@ -11,6 +11,7 @@
 #include "saver/uSaverCommandLine.h"
 #include "saver/uSaverResources.h"
 #include "util/uHandles.h"
+#include "util/uUtils.h"
 
 namespace zembra {
 
@@ -26,18 +27,6 @@ HHOOK gKeyboardHook = nullptr;
 // the bound keeps a broken counter from spinning forever.
 constexpr int MaxCursorCalls = 64;
 
-std::string OwnModulePath() {
-    std::vector<char> buffer(MAX_PATH);
-    while (buffer.size() <= 32768) {
-        DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return {};
-        if (n < buffer.size())
-            return std::string(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-    return {};
-}
 
 std::wstring LoadResourceText(UINT id, const wchar_t* fallback) {
     const wchar_t* text = nullptr;
@@ -111,7 +100,7 @@ void RunSaverProcess() noexcept {
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         GetStartupInfoA(&startup);
-        const std::string path = OwnModulePath();
+        const std::string path = OwnExecutablePath();
         if (path.empty())
             return;
         std::string commandLine = SaverChildCommandLine(path);

@@ -94,6 +94,9 @@ std::string GetProductVersionText(const std::string& FileName);
 // The file-system path of the item the shell finds for Path (so a short 8.3
 // path comes back in its long form). Empty on failure.
 std::string ResolveShellPath(const std::string& Path);
+
+// The full path of the running program's own file. Empty on failure.
+std::string OwnExecutablePath();
 #endif
 
 } // namespace zembra

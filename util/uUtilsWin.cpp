@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <vector>
+
 namespace zembra {
 
 namespace {
@@ -102,6 +104,21 @@ std::string GetProductVersionText(const std::string& FileName) {
            std::to_string(LOWORD(info->dwProductVersionMS)) + "." +
            std::to_string(HIWORD(info->dwProductVersionLS)) + "." +
            std::to_string(LOWORD(info->dwProductVersionLS));
+}
+
+std::string OwnExecutablePath() {
+    // Paths may be longer than MAX_PATH; grow until the name fits.
+    std::vector<char> buffer(MAX_PATH);
+    while (buffer.size() <= 32768) {
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return std::string();
+        if (n < buffer.size())
+            return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+    return std::string();
 }
 
 std::string ResolveShellPath(const std::string& Path) {

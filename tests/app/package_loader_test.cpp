@@ -284,7 +284,8 @@ TEST(PackageLoader, ExtraFilesByIndexBesideTheMovie) {
     p.Text("GUID", "G")
         .Raw("Movie", "SWF")
         .Int("ExtraFileCount", 2)
-        .Text("ExtraFileName0", "zero.txt") // no data: not written
+        .Text("ExtraFileName0", "zero.txt") // empty data: not written
+        .Raw("ExtraFileData0", "")
         .Text("ExtraFileName1", "..\\deep\\one.xml")
         .Raw("ExtraFileData1", "ONE")
         .Text("ExtraFileName2", "two.txt") // beyond the count
