@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/uApplication.h"
+#include "saver/uFormUtils.h"
 
 namespace zembra {
 
@@ -15,23 +16,10 @@ constexpr char CloseCaption[] = "閉じる(&C)";
 constexpr char DesignFontName[] = "ＭＳ Ｐゴシック";
 constexpr int DesignFontHeight = -12;
 
-BOOL CALLBACK CollectWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) noexcept {
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    if (!GetMonitorInfoA(monitor, &info))
-        return TRUE;
-    try {
-        reinterpret_cast<std::vector<LayoutRect>*>(data)->push_back(
-            {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
-    } catch (...) {
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::vector<LayoutRect> MonitorWorkAreas() {
+std::vector<LayoutRect> WorkAreas() {
     std::vector<LayoutRect> areas;
-    EnumDisplayMonitors(nullptr, nullptr, CollectWorkArea, reinterpret_cast<LPARAM>(&areas));
+    for (const PlacementRect& r : MonitorWorkAreas())
+        areas.push_back({r.Left, r.Top, r.Right, r.Bottom});
     return areas;
 }
 
@@ -147,7 +135,7 @@ void TfrmDialog::FormShow(TComponent*) {
     in.ButtonHeight = btnClose->Height();
     in.FrameWidth = Width() - ClientWidth();
     in.FrameHeight = Height() - ClientHeight();
-    in.WorkAreas = MonitorWorkAreas();
+    in.WorkAreas = WorkAreas();
     in.CenterArea = MainWorkArea();
     lastLayout_ = ComputeDialogLayout(in);
     const DialogLayout& out = lastLayout_;
@@ -167,8 +155,7 @@ void TfrmDialog::FormShow(TComponent*) {
     SetClientSize(out.ClientWidth, out.ClientHeight);
     // Centre with the real outer size, which the frame decides.
     const LayoutRect& area = in.CenterArea;
-    SetBounds(area.Left + ((area.Right - area.Left) - Width()) / 2,
-              area.Top + ((area.Bottom - area.Top) - Height()) / 2, Width(), Height());
+    CenterInRect(*this, RECT{area.Left, area.Top, area.Right, area.Bottom});
 }
 
 void TfrmDialog::imgImageClick(TComponent*) {
