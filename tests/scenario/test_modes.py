@@ -1,5 +1,7 @@
-"""Configuration (/c, no argument), unknown letter (/x) and preview (/p)."""
+"""Configuration (/c, no argument) without a player, unknown letter (/x) and
+preview (/p)."""
 
+import os
 import time
 
 import harness
@@ -7,8 +9,23 @@ from harness import check
 from saver_common import (WM_CLOSE, WS_CHILD, WS_DISABLED, WS_EX_TOPMOST, borderless,
                           main_window, other_savers_running, saver_pid, still_running)
 
+PLAYER_SERVER = r"HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}\InprocServer32"
 
-def case_config_without_dialog_ends(s):
+
+class Scenario(harness.Scenario):
+    """The configuration case runs in the prefix in which no player control
+    was ever registered: only with a player is the about box made, and then
+    configuration mode waits for it to be closed."""
+
+    def __init__(self, build_dir, name, **kw):
+        super().__init__(build_dir, name, **kw)
+        if name.endswith(case_config_without_player_ends.__name__):
+            self.prefix = os.path.join(self.build_dir, "wineprefix-noplayer")
+
+
+def case_config_without_player_ends(s):
+    check(s.run_probe("reg", "get", PLAYER_SERVER, "").returncode == 1,
+          "a player control is registered in %s" % s.prefix)
     scr = s.install("ZembraSaver.scr")
     for args in (("/c",), (), ("/",), ("/c:1234",)):
         proc = s.start(scr, *args)
@@ -66,5 +83,6 @@ def case_preview_without_handle(s):
 
 
 if __name__ == "__main__":
-    harness.main([case_config_without_dialog_ends, case_unknown_letter, case_preview,
+    harness.Scenario = Scenario
+    harness.main([case_config_without_player_ends, case_unknown_letter, case_preview,
                   case_preview_without_handle])
