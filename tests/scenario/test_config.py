@@ -247,6 +247,27 @@ def near(c1, c2, tolerance=40):
     return all(abs(a - b) <= tolerance for a, b in zip(c1, c2))
 
 
+def text_colours(png, box):
+    """(blue, black) pixel counts inside a control: the label's text is black
+    at rest and blue while the pointer is over a label with a link."""
+    l, t, r, b = box.window.rect
+    out = subprocess.run(["convert", png, "-crop", "%dx%d+%d+%d" % (r - l, b - t, l, t),
+                          "-depth", "8", "txt:-"], capture_output=True, text=True,
+                         timeout=30).stdout
+    blue = black = 0
+    for m in re.finditer(r"\((\d+),(\d+),(\d+)", out):
+        red, green, bl = (int(v) for v in m.groups())
+        blue += bl > 180 and red < 80 and green < 80
+        black += bl < 60 and red < 60 and green < 60
+    return blue, black
+
+
+def hover_colours(s, d, name):
+    s.move(*d.label.centre_on_screen())
+    time.sleep(0.7)
+    return text_colours(s.screenshot(name), d.label)
+
+
 def check_picture_drawn(s, d, shot):
     """The picture fills its control: red frame at every corner, blue in the
     middle."""
@@ -292,7 +313,14 @@ def case_all_items(s):
         check_layout(s, d, (160, 120), label=True, button=True)
         s.move(0, 0)
         time.sleep(0.5)
-        check_picture_drawn(s, d, s.screenshot("all-items"))
+        shot = s.screenshot("all-items")
+        check_picture_drawn(s, d, shot)
+        blue, black = text_colours(shot, d.label)
+        check(black > 20 and blue == 0, "link at rest not black: %d blue, %d black" %
+              (blue, black))
+        blue, black = hover_colours(s, d, "all-items-hover")
+        check(blue > 20 and black == 0, "link under the pointer not blue: %d blue, %d black" %
+              (blue, black))
         # The picture and the copyright line open the same address, passed
         # unquoted after the quoted browser path.
         expected = '"%s" %s' % (exe, URL)
@@ -367,6 +395,9 @@ def case_text_without_link_and_no_button(s):
         s.move(0, 0)
         time.sleep(0.5)
         check_picture_drawn(s, d, s.screenshot("text-without-link"))
+        blue, black = hover_colours(s, d, "text-without-link-hover")
+        check(black > 20 and blue == 0, "text without link changed colour: %d blue, %d black" %
+              (blue, black))
         click(s, d.label)
         click(s, d.picture)
         s.key("Return")
