@@ -162,20 +162,21 @@ class Dialog:
             (b.window.rect, b.visible) for b in (self.picture, self.label, self.button)]
 
 
-def start_config(s, scr, env=None):
-    """Starts scr /c; returns (process, pid, dialog) once the about box is
-    shown and has the focus."""
+def start_config(s, scr, guid, env=None):
+    """Starts scr /c; returns (process, dialog) once the about box is shown
+    and has the focus."""
     p = s.start(scr, "/c", env=env)
-    # Wait on the file system first: window probes while the saver's Wine
-    # session is still coming up can stall.
+    # The file system first: window probes while the saver's Wine session is
+    # still coming up can stall.
+    s.wait_until(lambda: os.path.isfile(os.path.join(work_folder(s, guid), guid + ".swf")), 30,
+                 "the movie file")
     pid = s.wait_until(lambda: [x["pid"] for x in s.own_processes()
                                 if x["path"].lower().endswith(".scr")], 30,
                        "the saver process")[0]
     d = s.wait_until(lambda: _dialog_or_none(s, pid), 30, "the about box")
     s.wait_until(lambda: int(s.state()["foreground"], 16) == d.window.hwnd, 10,
                  "the about box to be the foreground window")
-    # Two equal readings: a listing is not atomic, and the box must not
-    # change once it is shown.
+    # Two equal readings in a row: one listing is not atomic.
     last = [None]
 
     def settled():
@@ -183,7 +184,7 @@ def start_config(s, scr, env=None):
         same = now is not None and last[0] is not None and now.layout() == last[0].layout()
         last[0] = now
         return now if same else None
-    return p, pid, s.wait_until(settled, 10, "the about box to settle", interval=0.5)
+    return p, s.wait_until(settled, 10, "the about box to settle", interval=0.5)
 
 
 def _dialog_or_none(s, pid):
@@ -305,8 +306,7 @@ ALL_ITEMS = ["AboutCaption = ゼンブラの設定", "AboutLinkText = " + ALL_TE
 def case_all_items(s):
     scr = pack(s, ALL_GUID, ALL_ITEMS, {"pic.bmp": bmp(160, 120)})
     with fake_browser(s) as (log, env, exe):
-        p, _pid, d = start_config(s, scr, env)
-        check(os.path.isdir(work_folder(s, ALL_GUID)), "working folder missing")
+        p, d = start_config(s, scr, ALL_GUID, env)
         check(d.caption == "ゼンブラの設定", "caption %r" % d.caption)
         check(d.label_text == ALL_TEXT, "label text %r" % d.label_text)
         check(d.button_text == CLOSE_CAPTION, "button text %r" % d.button_text)
@@ -340,7 +340,7 @@ def case_all_items(s):
 def case_close_ways(s):
     scr = pack(s, ALL_GUID, ALL_ITEMS, {"pic.bmp": bmp(160, 120)})
     for how in ("Escape", "c", "alt+c", "close box"):
-        p, _pid, d = start_config(s, scr)
+        p, d = start_config(s, scr, ALL_GUID)
         if how == "close box":
             s.probe("post", str(d.window.hwnd), str(WM_SYSCOMMAND), str(SC_CLOSE), "0")
         else:
@@ -351,7 +351,7 @@ def case_close_ways(s):
 def case_without_items(s):
     guid = "ZembraConfig-None"
     scr = pack(s, guid, [])
-    p, _pid, d = start_config(s, scr)
+    p, d = start_config(s, scr, guid)
     check(d.caption == DESIGN_CAPTION, "caption %r" % d.caption)
     # No picture: the control keeps its design size and draws nothing.
     check_layout(s, d, (105, 105), label=False, button=True)
@@ -366,7 +366,7 @@ def case_link_without_text(s):
     scr = pack(s, guid, ["AboutLinkURL = " + URL, "AboutImage = pic.bmp"],
                {"pic.bmp": bmp(50, 40)})
     with fake_browser(s) as (log, env, exe):
-        p, _pid, d = start_config(s, scr, env)
+        p, d = start_config(s, scr, guid, env)
         # A narrow picture: the button's width + 16 sets the content width.
         check_layout(s, d, (50, 40), label=False, button=True)
         check(d.client[0] == 116, "content width %d" % d.client[0])
@@ -386,7 +386,7 @@ def case_text_without_link_and_no_button(s):
     scr = pack(s, guid, ["AboutLinkText = " + text, "AboutCloseButton = false",
                          "AboutImage = pic.bmp"], {"pic.bmp": bmp(60, 60)})
     with fake_browser(s) as (log, env, _exe):
-        p, _pid, d = start_config(s, scr, env)
+        p, d = start_config(s, scr, guid, env)
         check(d.label_text == text, "label text %r" % d.label_text)
         # A label wider than the picture widens the box; no button row and no
         # margin under the label.
@@ -418,7 +418,7 @@ def case_oversize_picture(s):
     guid = "ZembraConfig-Large"
     scr = pack(s, guid, ["AboutLinkText = Large picture", "AboutImage = pic.bmp"],
                {"pic.bmp": bmp(1400, 1000)})
-    p, _pid, d = start_config(s, scr)
+    p, d = start_config(s, scr, guid)
     check_layout(s, d, None, label=True, button=True)
     vx, vy, vw, vh = (int(v) for v in s.state()["virtual"].split(","))
     frame_w = d.window.width - d.client[0]
