@@ -12,6 +12,7 @@
 #include "framework/uApplication.h"
 #include "package/uExeAdder.h"
 #include "saver/uDuplicate.h"
+#include "saver/uFormUtils.h"
 #include "ui/uDialog.h"
 #include "util/uFileOperation.h"
 #include "util/uUtils.h"
@@ -79,24 +80,10 @@ LONG WINAPI SilentUnhandledException(EXCEPTION_POINTERS*) noexcept {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) noexcept {
-    auto* list = reinterpret_cast<std::vector<TScreenRect>*>(param);
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetMonitorInfoA(monitor, &info))
-        return TRUE;
-    try {
-        list->push_back(
-            {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom});
-    } catch (...) {
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::vector<TScreenRect> MonitorRects() {
     std::vector<TScreenRect> list;
-    EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&list));
+    for (const PlacementRect& r : MonitorBounds())
+        list.push_back({r.Left, r.Top, r.Right, r.Bottom});
     return list;
 }
 

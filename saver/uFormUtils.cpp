@@ -2,6 +2,8 @@
 
 #include "framework/uControls.h"
 
+#include <utility>
+
 namespace zembra {
 
 BOOL SetTopMostHandle(HWND window, UINT flags) noexcept {
@@ -11,13 +13,20 @@ BOOL SetTopMostHandle(HWND window, UINT flags) noexcept {
 
 namespace {
 
-BOOL CALLBACK CollectWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM param) noexcept {
+// Collects either the full bounds or the work area of every monitor.
+struct MonitorCollector {
+    bool workArea;
+    std::vector<PlacementRect> rects;
+};
+
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) noexcept {
+    auto* collector = reinterpret_cast<MonitorCollector*>(param);
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     if (GetMonitorInfoA(monitor, &info)) {
+        const RECT& r = collector->workArea ? info.rcWork : info.rcMonitor;
         try {
-            reinterpret_cast<std::vector<PlacementRect>*>(param)->push_back(
-                {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+            collector->rects.push_back({r.left, r.top, r.right, r.bottom});
         } catch (...) {
             return FALSE;
         }
@@ -25,13 +34,17 @@ BOOL CALLBACK CollectWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM param) noexc
     return TRUE;
 }
 
+std::vector<PlacementRect> CollectMonitors(bool workArea) {
+    MonitorCollector collector{workArea, {}};
+    EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&collector));
+    return std::move(collector.rects);
+}
+
 } // namespace
 
-std::vector<PlacementRect> MonitorWorkAreas() {
-    std::vector<PlacementRect> areas;
-    EnumDisplayMonitors(nullptr, nullptr, CollectWorkArea, reinterpret_cast<LPARAM>(&areas));
-    return areas;
-}
+std::vector<PlacementRect> MonitorWorkAreas() { return CollectMonitors(true); }
+
+std::vector<PlacementRect> MonitorBounds() { return CollectMonitors(false); }
 
 void FitToWorkArea(std::int32_t& width, std::int32_t& height, std::int32_t marginX,
                    std::int32_t marginY) {

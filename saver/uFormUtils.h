@@ -24,6 +24,8 @@ BOOL SetTopMost(TWinControl& control, UINT flags);
 
 // The work area of every monitor, in the system's enumeration order.
 std::vector<PlacementRect> MonitorWorkAreas();
+// The full bounds of every monitor, in the system's enumeration order.
+std::vector<PlacementRect> MonitorBounds();
 
 // Clamps Width and Height to the smallest monitor work area less the margins.
 void FitToWorkArea(std::int32_t& width, std::int32_t& height, std::int32_t marginX,

@@ -1,5 +1,7 @@
 #include "uBrowserText.h"
 
+#include "util/uUtils.h"
+
 #include <vector>
 
 // Every byte searched for here (blank, comma, quote, "-", "/", "%", ":") lies
@@ -66,13 +68,7 @@ std::string ReduceBrowserCommand(const std::string& command) {
     }
     // Tokens never start or end with a break character, but a quoted token
     // may: trim like the rest of the registry texts.
-    std::size_t first = 0;
-    std::size_t last = result.size();
-    while (first < last && static_cast<unsigned char>(result[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(result[last - 1]) <= ' ')
-        --last;
-    return result.substr(first, last - first);
+    return Trim(result);
 }
 
 void CheckPercentEscapes(const std::string& url) {
