@@ -9,6 +9,7 @@
 #include <ocidl.h>
 
 #include "uHandles.h"
+#include "uStandinIds.h"
 
 #include <functional>
 #include <string>
@@ -16,15 +17,10 @@
 
 namespace zembra::standin_test {
 
-// {D27CDB6E-AE6D-11CF-96B8-444553540000}
-inline constexpr CLSID kClsidPlayer = {
-    0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-// {D27CDB6C-AE6D-11CF-96B8-444553540000}
-inline constexpr IID kIidPlayerDispatch = {
-    0xD27CDB6C, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-// {D27CDB6D-AE6D-11CF-96B8-444553540000}
-inline constexpr IID kIidPlayerEvents = {
-    0xD27CDB6D, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+// The ids the stand-in registers and answers to.
+using standin::kClsidPlayer;
+using standin::kIidPlayerDispatch;
+using standin::kIidPlayerEvents;
 
 struct FSCommandCall {
     std::wstring command;
