@@ -8,11 +8,15 @@
 
 #include "framework/uApplication.h"
 #include "saver/uScreenSaver.h"
+#include "util/uCommonUnit.h"
 
 namespace zembra {
 
 template <class TMainForm> int RunSaverProgram() noexcept {
     try {
+        // COM for the main thread, for the whole run. Without it no player
+        // can be created, which the main window handles as "no player".
+        TComInitializer com;
         TApplication application;
         application.Initialize();
         // "S" starts the real saver as a second process and waits for it.

@@ -1,17 +1,40 @@
-// COM for the main thread, for the whole life of the program.
+// COM for one thread, for as long as a scope lasts.
 //
-// uCommonUnit.cpp holds a static object whose constructor calls CoInitialize
-// during static initialisation, before main/WinMain runs (with a high
-// initialisation priority, so ahead of ordinary static objects), and whose
-// destructor calls CoUninitialize after main returns. Every program linking
-// zembra_util gets it: the library makes the linker keep that object file.
-// Inside a DLL it does nothing (COM must not be initialised while the loader
-// lock is held).
+// The program's entry holds one for the main thread for the whole run (the
+// shell and player calls rely on it); any other thread of ours that uses
+// COM holds its own. A failed initialisation is not an error here: callers
+// ask Initialized() and treat a thread without COM as one that can create
+// no player.
 #pragma once
+#ifdef _WIN32
+
+#include <windows.h>
+#include <objbase.h>
 
 namespace zembra {
 
-// True when the start-up call initialised COM for the main thread.
-bool ComInitialized() noexcept;
+class TComInitializer {
+  public:
+    // Initialises COM for the calling thread (single-threaded apartment
+    // unless told otherwise).
+    explicit TComInitializer(DWORD model = COINIT_APARTMENTTHREADED) noexcept
+        : result_(CoInitializeEx(nullptr, model)) {}
+    // Balances a successful initialisation (S_FALSE included: COM counts
+    // every successful call); must run on the same thread.
+    ~TComInitializer() {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    TComInitializer(const TComInitializer&) = delete;
+    TComInitializer& operator=(const TComInitializer&) = delete;
+
+    bool Initialized() const noexcept { return SUCCEEDED(result_); }
+    HRESULT Result() const noexcept { return result_; }
+
+  private:
+    HRESULT result_;
+};
 
 } // namespace zembra
+
+#endif // _WIN32

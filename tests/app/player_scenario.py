@@ -10,6 +10,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
@@ -26,16 +27,22 @@ def wine(s, *args, timeout=120, env=None):
     e = dict(s.env)
     if env:
         e.update(env)
-    return subprocess.run(["wine"] + list(args), env=e, stdin=subprocess.DEVNULL,
+    return subprocess.run([s.wine] + list(args), env=e, stdin=subprocess.DEVNULL,
                           capture_output=True, text=True, encoding="utf-8", errors="replace",
                           timeout=timeout)
 
 
 def register_standin(s):
     """Registers the stand-in in the scenario's prefix (idempotent)."""
-    r = wine(s, "regsvr32", "/s", s.program(STANDIN))
-    if r.returncode != 0:
-        raise harness.ScenarioError("regsvr32 of the stand-in failed: %s" % r.stderr)
+    for attempt in range(2):
+        r = wine(s, "regsvr32", "/s", s.program(STANDIN))
+        if r.returncode == 0:
+            return
+        # Once more: seen failing silently while the previous test's
+        # wineserver was still shutting down.
+        time.sleep(2)
+    raise harness.ScenarioError("regsvr32 of the stand-in failed (%d): %s %s"
+                                % (r.returncode, r.stdout, r.stderr))
 
 
 def pack(s, manifest, files=None, output="Packed.scr", saver=None):

@@ -2,7 +2,7 @@
 
 A scenario file (tests/scenario/test_*.py) defines functions that take a
 Scenario and ends with ``harness.main(...)``; CTest runs it as
-``python3 tests/scenario/test_xxx.py --build-dir <win32 build folder>``.
+``python3 tests/scenario/test_xxx.py --build-dir <win32 or win64 build folder>``.
 Each case gets its own Xvfb display (started with -displayfd and -noreset),
 its own fresh work folder under <build>/scenario-runs/<file>-<case>/, and a
 cleanup that kills every process it started (never ``wineserver -k``: tests
@@ -164,11 +164,17 @@ class Scenario:
         return False
 
     def _wine_env(self):
+        # scripts/wine-env decides which Wine runs this build (its folder's
+        # wine-arch file); ZEMBRA_WINE and ZEMBRA_WINESERVER name it.
         env = dict(os.environ)
-        env["WINEPREFIX"] = self.prefix
-        env["WINEARCH"] = "win32"
-        env["WINEDEBUG"] = "-all"
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        env.pop("WINEDLLOVERRIDES", None)
+        r = subprocess.run(["bash", os.path.join(SCRIPTS, "wine-env"), "--print", self.prefix],
+                           env=env, capture_output=True, text=True, timeout=20)
+        if r.returncode != 0:
+            raise ScenarioError("wine-env: " + r.stderr.strip())
+        for line in r.stdout.splitlines():
+            key, _, value = line.partition("=")
+            env[key] = value
         if self.japanese:
             env["LANG"] = "ja_JP.UTF-8"
             env["LC_ALL"] = "ja_JP.UTF-8"
@@ -226,7 +232,7 @@ class Scenario:
         # display half-way makes the next case's first Wine calls hang. With
         # other users of the prefix still running this just times out.
         try:
-            subprocess.run(["wineserver", "-w"], env=self.env, timeout=6,
+            subprocess.run([self.env["ZEMBRA_WINESERVER"], "-w"], env=self.env, timeout=6,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         except (subprocess.TimeoutExpired, OSError):
             pass
@@ -238,6 +244,11 @@ class Scenario:
                 self._xvfb.kill()
                 self._xvfb.wait(timeout=10)
             self._xvfb = None
+
+    @property
+    def wine(self):
+        """The Wine loader for this build's architecture."""
+        return self.env["ZEMBRA_WINE"]
 
     # -- files --------------------------------------------------------------
     def program(self, name):
@@ -273,7 +284,7 @@ class Scenario:
             e.update(env)
         if dll_overrides:
             e["WINEDLLOVERRIDES"] = self.env["WINEDLLOVERRIDES"] + ";" + dll_overrides
-        p = subprocess.Popen(["wine", path] + list(args), env=e, cwd=cwd or self.root,
+        p = subprocess.Popen([self.wine, path] + list(args), env=e, cwd=cwd or self.root,
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, text=True, encoding="utf-8",
                              errors="replace")
@@ -287,7 +298,7 @@ class Scenario:
             raise ScenarioError("process did not end within %ss" % timeout)
 
     def run_probe(self, *args, timeout=20):
-        cmd = ["wine", self.program("winprobe.exe")] + list(args)
+        cmd = [self.wine, self.program("winprobe.exe")] + list(args)
         for attempt in range(2):
             try:
                 return subprocess.run(cmd, env=self.env, stdin=subprocess.DEVNULL,
@@ -339,7 +350,7 @@ class Scenario:
         return dict(x.split("=", 1) for x in out.split())
 
     def start_host(self, width=152, height=112, x=40, y=40):
-        p = subprocess.Popen(["wine", self.program("winprobe.exe"), "host", str(width),
+        p = subprocess.Popen([self.wine, self.program("winprobe.exe"), "host", str(width),
                               str(height), str(x), str(y)], env=self.env,
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, text=True)

@@ -22,7 +22,13 @@ def case_start_letter(s):
     check(s.command_line(child_pid) == '"%s" /E' % s.winpath(scr),
           "child command line: %r" % s.command_line(child_pid))
     vx, vy, vw, vh = (int(v) for v in s.state()["virtual"].split(","))
-    check(w.rect == (vx, vy, vx + vw, vy + vh), "child covers the virtual desktop: %r" % (w,))
+    # The window may be listed a moment before the saver has placed it (seen
+    # on a loaded machine): wait for the placement rather than race it.
+    try:
+        w = s.wait_window(lambda x: x.hwnd == w.hwnd and x.rect == (vx, vy, vx + vw, vy + vh), 10,
+                          "child window covering the virtual desktop", pid=child_pid)
+    except harness.ScenarioError:
+        check(False, "child covers the virtual desktop: %r" % (w,))
     check(borderless(w) and w.exstyle & WS_EX_TOPMOST, "borderless and topmost: %r" % (w,))
     check(not [x for x in s.windows(pid=launcher_pid) if x.visible],
           "the launcher shows no window")

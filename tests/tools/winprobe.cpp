@@ -50,8 +50,13 @@ unsigned long ParseNumber(const char* s) {
     return std::strtoul(s, nullptr, 0);
 }
 
+// Handles are pointer-sized: parsed and printed at full width on 64-bit.
 HWND ParseHwnd(const char* s) {
-    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(ParseNumber(s)));
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::strtoull(s, nullptr, 0)));
+}
+
+unsigned long long HandleValue(const void* h) {
+    return static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(h));
 }
 
 struct ListFilter {
@@ -75,12 +80,11 @@ void PrintWindow(HWND w, int depth) {
     SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
                         &got);
     text[1023] = 0;
-    std::printf("window hwnd=0x%08lX pid=%lu tid=%lu parent=0x%08lX owner=0x%08lX depth=%d "
+    std::printf("window hwnd=0x%08llX pid=%lu tid=%lu parent=0x%08llX owner=0x%08llX depth=%d "
                 "class=%s rect=%ld,%ld,%ld,%ld client=%ldx%ld style=0x%08lX exstyle=0x%08lX "
                 "visible=%d enabled=%d text=%s\n",
-                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(w)), pid, tid,
-                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetAncestor(w, GA_PARENT))),
-                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetWindow(w, GW_OWNER))),
+                HandleValue(w), pid, tid, HandleValue(GetAncestor(w, GA_PARENT)),
+                HandleValue(GetWindow(w, GW_OWNER)),
                 depth, Utf8(cls).c_str(), r.left, r.top, r.right, r.bottom, c.right - c.left,
                 c.bottom - c.top, static_cast<unsigned long>(GetWindowLongW(w, GWL_STYLE)),
                 static_cast<unsigned long>(GetWindowLongW(w, GWL_EXSTYLE)),
@@ -165,9 +169,9 @@ LRESULT CALLBACK HostProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     switch (msg) {
     case WM_PARENTNOTIFY:
         if (LOWORD(wp) == WM_CREATE || LOWORD(wp) == WM_DESTROY) {
-            std::printf("%s 0x%08lX\n",
+            std::printf("%s 0x%08llX\n",
                         LOWORD(wp) == WM_CREATE ? "child-created" : "child-destroyed",
-                        static_cast<unsigned long>(lp));
+                        static_cast<unsigned long long>(static_cast<ULONG_PTR>(lp)));
             std::fflush(stdout);
         }
         break;
@@ -202,7 +206,7 @@ int CmdHost(int argc, char** argv) {
                                 nullptr, wc.hInstance, nullptr);
     if (!host)
         return 1;
-    std::printf("hwnd=%lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(host)));
+    std::printf("hwnd=%llu\n", HandleValue(host));
     std::fflush(stdout);
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
@@ -219,8 +223,8 @@ int CmdPost(int argc, char** argv, bool send) {
         return 2;
     HWND w = ParseHwnd(argv[0]);
     UINT msg = static_cast<UINT>(ParseNumber(argv[1]));
-    WPARAM wp = argc > 2 ? ParseNumber(argv[2]) : 0;
-    LPARAM lp = argc > 3 ? static_cast<LPARAM>(ParseNumber(argv[3])) : 0;
+    WPARAM wp = argc > 2 ? static_cast<WPARAM>(std::strtoull(argv[2], nullptr, 0)) : 0;
+    LPARAM lp = argc > 3 ? static_cast<LPARAM>(std::strtoull(argv[3], nullptr, 0)) : 0;
     if (send) {
         DWORD_PTR result = 0;
         if (!SendMessageTimeoutW(w, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &result))
@@ -389,10 +393,10 @@ int CmdState() {
     GetCursorInfo(&ci);
     POINT pt{};
     GetCursorPos(&pt);
-    std::printf("screensaverrunning=%d cursorshowing=%d cursor=%ld,%ld foreground=0x%08lX "
+    std::printf("screensaverrunning=%d cursorshowing=%d cursor=%ld,%ld foreground=0x%08llX "
                 "virtual=%d,%d,%d,%d\n",
                 running ? 1 : 0, (ci.flags & CURSOR_SHOWING) ? 1 : 0, pt.x, pt.y,
-                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetForegroundWindow())),
+                HandleValue(GetForegroundWindow()),
                 GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                 GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
     return 0;

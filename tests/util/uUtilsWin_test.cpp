@@ -6,6 +6,8 @@
 
 #include <objbase.h>
 
+#include <thread>
+
 using namespace zembra;
 
 namespace {
@@ -56,9 +58,40 @@ std::string ExeFolder() {
 
 } // namespace
 
-TEST(UtilsWin, ComIsInitialisedForTheMainThread) {
-    EXPECT_TRUE(ComInitialized());
-    // Already initialised: a second call only counts up.
+TEST(UtilsWin, ComInitializerBalancesOnlyWhatItInitialised) {
+    // A thread of its own, so that the test program's main-thread COM
+    // does not interfere.
+    HRESULT outer = E_FAIL, inner = E_FAIL, nested = E_FAIL, after = E_FAIL;
+    bool innerInitialized = true;
+    std::thread worker([&] {
+        {
+            TComInitializer com;
+            outer = com.Result();
+            {
+                // Another apartment model is refused and must not undo the
+                // outer initialisation when it ends.
+                TComInitializer wrongModel(COINIT_MULTITHREADED);
+                inner = wrongModel.Result();
+                innerInitialized = wrongModel.Initialized();
+            }
+            nested = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            if (SUCCEEDED(nested))
+                CoUninitialize();
+        }
+        // The outer scope uninitialised: any model may be chosen again.
+        after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(after))
+            CoUninitialize();
+    });
+    worker.join();
+    EXPECT_EQ(outer, S_OK);
+    EXPECT_EQ(inner, RPC_E_CHANGED_MODE);
+    EXPECT_FALSE(innerInitialized);
+    EXPECT_EQ(nested, S_FALSE);
+    EXPECT_EQ(after, S_OK);
+}
+
+TEST(UtilsWin, TestProgramsRunWithComOnTheMainThread) {
     const HRESULT hr = CoInitialize(nullptr);
     EXPECT_EQ(hr, S_FALSE);
     if (SUCCEEDED(hr))
