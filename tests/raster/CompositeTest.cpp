@@ -1,9 +1,13 @@
 // Masks (nested, anti-aliased, unions) and blend layers on known colours.
 #include "raster/uBlendModes.h"
 #include "raster/uCanvas.h"
+#include "raster/uCompositeRow.h"
+#include "raster/uPixel.h"
 #include "uRasterTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace zembra::raster {
 namespace {
@@ -204,6 +208,49 @@ TEST(BlendLayer, MasksClipDrawsInsideLayers) {
     c.PopLayer(BlendMode::Normal);
     c.PopMask();
     EXPECT_NEAR(CoveredArea(fb), 128.0, 0.01);
+}
+
+uint32_t RandomPremultiplied(std::mt19937& rng) {
+    // Often opaque or clear, as real pictures are.
+    const uint32_t pick = rng() % 4;
+    const uint32_t a = pick == 0 ? 255 : (pick == 1 ? 0 : rng() & 0xFF);
+    return Pack(rng() % (a + 1), rng() % (a + 1), rng() % (a + 1), a);
+}
+
+TEST(CompositeRow, RowsMatchThePixelByPixelDefinition) {
+    std::mt19937 rng(7);
+    for (int len = 0; len < 23; ++len) {
+        std::vector<uint32_t> src(len), dst(len), color(len);
+        std::vector<uint8_t> cover(len);
+        for (int i = 0; i < len; ++i) {
+            src[i] = RandomPremultiplied(rng);
+            dst[i] = RandomPremultiplied(rng);
+            cover[i] = static_cast<uint8_t>(rng() % 3 == 0 ? 255 : rng() & 0xFF);
+        }
+        const uint32_t solid = RandomPremultiplied(rng);
+        const uint8_t constant = static_cast<uint8_t>(rng() & 0xFF);
+        auto expect = [&](const std::vector<uint32_t>& got, auto source, auto coverAt) {
+            for (int i = 0; i < len; ++i)
+                ASSERT_EQ(got[i], Over(ScalePixel(source(i), coverAt(i)), dst[i]))
+                    << len << " " << i;
+        };
+        std::vector<uint32_t> out = dst;
+        OverRow(out.data(), src.data(), cover.data(), 0, len);
+        expect(
+            out, [&](int i) { return src[i]; }, [&](int i) { return cover[i]; });
+        out = dst;
+        OverRow(out.data(), src.data(), nullptr, constant, len);
+        expect(
+            out, [&](int i) { return src[i]; }, [&](int) { return constant; });
+        out = dst;
+        OverSolidRow(out.data(), solid, cover.data(), 0, len);
+        expect(
+            out, [&](int) { return solid; }, [&](int i) { return cover[i]; });
+        out = dst;
+        OverSolidRow(out.data(), solid, nullptr, constant, len);
+        expect(
+            out, [&](int) { return solid; }, [&](int) { return constant; });
+    }
 }
 
 } // namespace
