@@ -122,11 +122,18 @@ struct Canvas::State {
         return !masks.empty() && masks.back()->building ? masks.back().get() : nullptr;
     }
 
+    void Fill(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
+              const Matrix& toPixels, const ColorTransform& color);
+    void Stroke(const std::vector<Segment>& segments, const StrokeStyle& style,
+                const Matrix& toPixels, const ColorTransform& color);
+
     // Rasterizes what was added to the rasterizer onto the current target.
+    // Everything that can run out of memory happens before the first span.
     void Draw(FillRule rule, const Paint& paint, const Matrix& toPixels,
               const ColorTransform& color) {
         if (!rasterizer.MayCover() || ignoredBuilding > 0)
             return;
+        blitter.Reserve(width);
         if (Mask* m = BuildingMask()) {
             // A mask takes the shape only, not the paint's colours.
             blitter.TargetMask(m->cover.data(), width);
@@ -179,7 +186,25 @@ void Canvas::SetQuality(Quality quality) {
 
 void Canvas::FillPath(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
                       const Matrix& toPixels, const ColorTransform& color) {
-    State& s = *state_;
+    try {
+        state_->Fill(segments, rule, paint, toPixels, color);
+    } catch (const std::bad_alloc&) {
+        // Out of memory for this path's edges: it is not drawn.
+    }
+}
+
+void Canvas::StrokePath(const std::vector<Segment>& segments, const StrokeStyle& style,
+                        const Matrix& toPixels, const ColorTransform& color) {
+    try {
+        state_->Stroke(segments, style, toPixels, color);
+    } catch (const std::bad_alloc&) {
+        // Out of memory for this line's outline: it is not drawn.
+    }
+}
+
+void Canvas::State::Fill(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
+                         const Matrix& toPixels, const ColorTransform& color) {
+    State& s = *this;
     s.SyncSize();
     const ClipRect clip = s.DrawClip();
     if (clip.Empty() || segments.empty())
@@ -216,9 +241,9 @@ void Canvas::FillPath(const std::vector<Segment>& segments, FillRule rule, const
     s.Draw(rule, paint, toPixels, color);
 }
 
-void Canvas::StrokePath(const std::vector<Segment>& segments, const StrokeStyle& style,
-                        const Matrix& toPixels, const ColorTransform& color) {
-    State& s = *state_;
+void Canvas::State::Stroke(const std::vector<Segment>& segments, const StrokeStyle& style,
+                           const Matrix& toPixels, const ColorTransform& color) {
+    State& s = *this;
     s.SyncSize();
     const ClipRect clip = s.DrawClip();
     if (clip.Empty() || segments.empty())

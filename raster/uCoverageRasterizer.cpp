@@ -198,6 +198,7 @@ void CoverageRasterizer::Render(FillRule rule, bool antiAlias, SpanSink& sink) {
     const int firstRow = std::max(clip_.y0, static_cast<int>(std::floor(edges_.front().y0)));
     const int endRow = std::min(clip_.y1, static_cast<int>(std::ceil(maxY)));
     active_.clear();
+    active_.reserve(edges_.size()); // no allocation once deltas are written
     size_t next = 0;
     for (int y = firstRow; y < endRow; ++y) {
         const float rowTop = static_cast<float>(y), rowBottom = static_cast<float>(y + 1);
