@@ -25,6 +25,16 @@ template <SpreadMode S> inline int SpreadIndex(float t) {
     return static_cast<int>(t * 255.0f + 0.5f) & 255;
 }
 
+// Table index of a position counted in entries (256 a period when spreading).
+template <SpreadMode S> inline int FixedIndex(int64_t v) {
+    if (S == SpreadMode::Pad)
+        return v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v));
+    if (S == SpreadMode::Repeat)
+        return static_cast<int>(v & 255);
+    const int w = static_cast<int>(v & 511);
+    return w < 256 ? w : 511 - w;
+}
+
 // Bitmap coordinates far outside any bitmap are all alike; keeping them
 // small keeps the integer conversions defined.
 inline double Bounded(double v) {
@@ -149,19 +159,12 @@ void PaintShader::ShadeLinear(double px, double py, int len, uint32_t* out) cons
     int64_t pos = static_cast<int64_t>(t0 * scale + (S == SpreadMode::Pad ? 32768.0 : 0.0));
     const int64_t delta = static_cast<int64_t>(step * scale);
     const uint32_t* colors = table_.Colors();
-    for (int i = 0; i < len; ++i, pos += delta) {
-        const int64_t v = pos >> 16;
-        int idx;
-        if (S == SpreadMode::Pad) {
-            idx = v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v));
-        } else if (S == SpreadMode::Repeat) {
-            idx = static_cast<int>(v & 255);
-        } else {
-            const int w = static_cast<int>(v & 511);
-            idx = w < 256 ? w : 511 - w;
-        }
-        out[i] = colors[idx];
+    if (delta == 0) { // a gradient across the rows: one colour a row
+        std::fill(out, out + len, colors[FixedIndex<S>(pos >> 16)]);
+        return;
     }
+    for (int i = 0; i < len; ++i, pos += delta)
+        out[i] = colors[FixedIndex<S>(pos >> 16)];
 }
 
 template <SpreadMode S>

@@ -111,6 +111,21 @@ TEST(GradientFill, LinearRunsAlongXOfTheSquare) {
         EXPECT_GE(Red(At(fb, x, 2)), Red(At(fb, x - 1, 2)));
 }
 
+TEST(GradientFill, RotatedLinearRunsDownTheRows) {
+    // Gradient x along pixel y: every row one colour, darkest at the top.
+    Paint p;
+    p.kind = Paint::Kind::Linear;
+    p.stops = {Stop(0, 0, 0, 0), Stop(255, 255, 0, 0)};
+    p.matrix = Matrix{0, 64.0 / 32768, -64.0 / 32768, 0, 32, 32};
+    FrameBuffer fb(64, 64);
+    Canvas canvas(fb);
+    canvas.FillPath(Rect(0, 0, 64, 64), FillRule::NonZero, p, kIdentity, kNone);
+    for (int y = 0; y < 64; y += 9) {
+        EXPECT_EQ(At(fb, 0, y), At(fb, 63, y)) << y;
+        EXPECT_NEAR(Red(At(fb, 5, y)), (y + 0.5) / 64 * 255, 3.0) << y;
+    }
+}
+
 TEST(GradientFill, SpreadModesBeyondTheSquare) {
     // The square spans 16 pixels around x = 32: 24..40.
     const double k = 16.0 / 32768;
