@@ -249,11 +249,16 @@ void CoverageRasterizer::Render(FillRule rule, bool antiAlias, SpanSink& sink) {
             for (const Edge* e : active_)
                 AccumulateCentre(*e, rowTop + 0.5f);
         }
-        EmitRow(y, rule, antiAlias, sink);
+        if (rule == FillRule::NonZero)
+            antiAlias ? EmitRow<FillRule::NonZero, true>(y, sink)
+                      : EmitRow<FillRule::NonZero, false>(y, sink);
+        else
+            antiAlias ? EmitRow<FillRule::EvenOdd, true>(y, sink)
+                      : EmitRow<FillRule::EvenOdd, false>(y, sink);
     }
 }
 
-void CoverageRasterizer::EmitRow(int y, FillRule rule, bool antiAlias, SpanSink& sink) {
+template <FillRule R, bool AA> void CoverageRasterizer::EmitRow(int y, SpanSink& sink) {
     const int right = clip_.x1;
     float acc = 0;
     int x = clip_.x0;
@@ -263,9 +268,7 @@ void CoverageRasterizer::EmitRow(int y, FillRule rule, bool antiAlias, SpanSink&
             sink.Span(y, runStart, end - runStart, cover_.data() + runStart, 0);
         runStart = -1;
     };
-    auto coverage = [&](float a) {
-        return antiAlias ? AreaCoverage(a, rule) : CentreCoverage(a, rule);
-    };
+    auto coverage = [](float a) { return AA ? AreaCoverage(a, R) : CentreCoverage(a, R); };
     // Only the words holding this row's entries.
     const size_t firstWord = rowMax_ >= 0 ? static_cast<size_t>(rowMin_) >> 6 : 1;
     const size_t endWord = rowMax_ >= 0 ? (static_cast<size_t>(rowMax_) >> 6) + 1 : 0;
