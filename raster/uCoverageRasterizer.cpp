@@ -243,6 +243,19 @@ void CoverageRasterizer::Render(FillRule rule, bool antiAlias, SpanSink& sink) {
                     continue;
                 const float xa = ya == e->y0 ? e->x0 : e->x0 + (ya - e->y0) * e->dxdy;
                 const float xb = yb == e->y1 ? e->x1 : e->x0 + (yb - e->y0) * e->dxdy;
+                // Most pieces stay in one column: done here, without clamping
+                // (edges were clipped to the columns when added).
+                const int c = static_cast<int>(xa);
+                if (c == static_cast<int>(xb) && c >= clip_.x0 && c < clip_.x1) {
+                    const float dy = (yb - ya) * e->dir;
+                    const float m = (xa + xb) * 0.5f - static_cast<float>(c);
+                    delta_[c] += dy * (1.0f - m);
+                    delta_[c + 1] += dy * m;
+                    Touch(c);
+                    Touch(c + 1);
+                    Widen(c, c + 1);
+                    continue;
+                }
                 AccumulateArea(xa, ya, xb, yb, e->dir);
             }
         } else {
