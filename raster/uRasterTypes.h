@@ -123,6 +123,10 @@ struct StrokeStyle {
     bool scaleHorizontally = true; // false: width not scaled by the matrix in x
     bool scaleVertically = true;
     bool pixelHinting = false;
+    // Pixels per shape unit in a direction the width is not scaled in (the
+    // stage's own scale: 1/20 for twips shown at 100%). Set by the engine
+    // when the stage is zoomed.
+    double unscaledPixelsPerUnit = 0.05;
     Paint paint; // solid colour or, for fills on lines, any paint
 };
 
