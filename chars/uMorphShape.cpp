@@ -95,6 +95,7 @@ FillStyleDef LerpFill(const FillStyleDef& a, const FillStyleDef& b, double t) {
         out.paint.stops[i].ratio = Lerp(a.paint.stops[i].ratio, b.paint.stops[i].ratio, t);
         out.paint.stops[i].color = LerpColor(a.paint.stops[i].color, b.paint.stops[i].color, t);
     }
+    NormalizeStops(out.paint.stops, out.paint.interpolation == raster::Interpolation::LinearRgb);
     return out;
 }
 

@@ -33,6 +33,7 @@ void ReadGradient(swf::Reader& r, int shapeVersion, raster::Paint& paint, bool f
     }
     if (focal)
         paint.focalPoint = r.Fixed8();
+    NormalizeStops(paint.stops, paint.interpolation == raster::Interpolation::LinearRgb);
 }
 
 size_t ReadCount(swf::Reader& r, int shapeVersion) {
@@ -104,6 +105,80 @@ raster::Paint ResolvePaint(const FillStyleDef& def, const BitmapLookup& bitmaps,
 }
 
 } // namespace
+
+namespace {
+
+double ToLinear(double c) {
+    c /= 255;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double FromLinear(double c) {
+    c = c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+    return std::min(255.0, std::max(0.0, c * 255));
+}
+
+} // namespace
+
+void NormalizeStops(std::vector<raster::GradientStop>& stops, bool linear) {
+    bool increasing = true;
+    for (size_t i = 1; i < stops.size(); ++i)
+        increasing = increasing && stops[i].ratio > stops[i - 1].ratio;
+    if (increasing || stops.size() < 2)
+        return;
+    // Stored gradients fill a 256-entry table stop by stop: each pair of
+    // stops takes at least the next entry, so repeated ratios give one-entry
+    // bands and a stop below its predecessor continues rather than folds
+    // back. The table becomes one stop per entry.
+    struct C {
+        double v[4];
+    };
+    auto get = [&](const raster::Rgba& c) {
+        C out{{double(c.r), double(c.g), double(c.b), double(c.a)}};
+        if (linear)
+            for (int k = 0; k < 3; ++k)
+                out.v[k] = ToLinear(out.v[k]);
+        return out;
+    };
+    auto put = [&](const C& c) {
+        raster::Rgba out;
+        double v[4] = {c.v[0], c.v[1], c.v[2], c.v[3]};
+        if (linear)
+            for (int k = 0; k < 3; ++k)
+                v[k] = FromLinear(v[k]);
+        out.r = static_cast<uint8_t>(std::lround(std::min(255.0, std::max(0.0, v[0]))));
+        out.g = static_cast<uint8_t>(std::lround(std::min(255.0, std::max(0.0, v[1]))));
+        out.b = static_cast<uint8_t>(std::lround(std::min(255.0, std::max(0.0, v[2]))));
+        out.a = static_cast<uint8_t>(std::lround(std::min(255.0, std::max(0.0, v[3]))));
+        return out;
+    };
+    std::vector<raster::Rgba> table(256);
+    int cursor = 0;
+    const int first = static_cast<int>(std::min(255.0, std::max(0.0, stops[0].ratio)));
+    for (; cursor < first; ++cursor)
+        table[static_cast<size_t>(cursor)] = stops[0].color;
+    for (size_t i = 1; i < stops.size() && cursor < 256; ++i) {
+        const double r0 = stops[i - 1].ratio, r1 = stops[i].ratio;
+        const int end = static_cast<int>(std::min(256.0, r1));
+        if (!(r1 > r0) || end <= cursor) {
+            table[static_cast<size_t>(cursor++)] = stops[i - 1].color;
+            continue;
+        }
+        const C a = get(stops[i - 1].color), b = get(stops[i].color);
+        for (; cursor < end; ++cursor) {
+            const double t = std::min(1.0, std::max(0.0, (cursor + 1 - r0) / (r1 - r0)));
+            C m;
+            for (int k = 0; k < 4; ++k)
+                m.v[k] = a.v[k] + (b.v[k] - a.v[k]) * t;
+            table[static_cast<size_t>(cursor)] = put(m);
+        }
+    }
+    for (; cursor < 256; ++cursor)
+        table[static_cast<size_t>(cursor)] = stops.back().color;
+    stops.clear();
+    for (int k = 0; k < 256; ++k)
+        stops.push_back(raster::GradientStop{double(k), table[static_cast<size_t>(k)]});
+}
 
 void ReadFillStyle(swf::Reader& r, int shapeVersion, FillStyleDef& out) {
     const uint8_t type = r.U8();

@@ -85,6 +85,10 @@ void ReadShapeRecords(swf::Reader& r, int shapeVersion, ShapeRecords& out, unsig
 
 void ReadFillStyle(swf::Reader& r, int shapeVersion, FillStyleDef& out);
 
+// Stops whose ratios do not increase are turned into the gradient they
+// stand for (one stop per ratio); increasing stops stay as they are.
+void NormalizeStops(std::vector<raster::GradientStop>& stops, bool linear);
+
 ShapeGeometry BuildGeometry(const ShapeRecords& records, const BitmapLookup& bitmaps);
 
 // The outline of a glyph (or any shape drawn with one fill): every edge
