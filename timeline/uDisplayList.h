@@ -39,9 +39,9 @@ struct SpriteInstance {
     bool playing = true;
     int nesting = 0; // 0 for the main timeline
     SpriteInstance* parent = nullptr;
-    // Placed during this frame: its first frame is shown already, so it
-    // does not advance until the next one.
-    bool fresh = false;
+    // The tick it was placed in: its first frame is shown then, so it
+    // advances from the next tick on.
+    uint64_t bornTick = 0;
     std::map<int, DisplayObject> children;
 
     int FrameCount() const { return def ? static_cast<int>(def->frames.size()) : 0; }

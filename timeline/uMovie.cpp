@@ -76,6 +76,7 @@ void Movie::Advance() {
     if (!opened_)
         return;
     gotoBudget_ = kMaxGotosPerFrame;
+    ++tick_;
     if (root_.frame < 0) {
         ApplyFrame(root_, 0, true);
         root_.frame = 0;
@@ -104,9 +105,7 @@ void Movie::AdvanceInstance(SpriteInstance& s) {
         (void)depth;
         if (!obj.sprite)
             continue;
-        if (obj.sprite->fresh)
-            obj.sprite->fresh = false;
-        else
+        if (obj.sprite->bornTick != tick_)
             AdvanceInstance(*obj.sprite);
     }
 }
@@ -157,7 +156,7 @@ void Movie::InitObject(SpriteInstance& parent, DisplayObject& obj) {
     auto inst = std::make_unique<SpriteInstance>();
     inst->parent = &parent;
     inst->nesting = parent.nesting + 1;
-    inst->fresh = true;
+    inst->bornTick = tick_;
     // Too deep a nesting (a sprite that holds itself) shows nothing more.
     if (inst->nesting <= kMaxNesting)
         inst->def = SpriteTimeline(obj.characterId);

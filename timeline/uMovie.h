@@ -100,6 +100,7 @@ class Movie : private ActionHost {
     bool loop_ = true;
     bool opened_ = false;
     uint64_t framesRun_ = 0;
+    uint64_t tick_ = 0;
     size_t objectCount_ = 0;
     int gotoBudget_ = kMaxGotosPerFrame;
     bool pointerDown_ = false;
