@@ -1,6 +1,7 @@
 #include "timeline/uDisplayRenderer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,8 +29,7 @@ std::vector<raster::Segment> Rect(double x0, double y0, double x1, double y1) {
         s.control = s.to;
         return s;
     };
-    return {line(x0, y0, x1, y0), line(x1, y0, x1, y1), line(x1, y1, x0, y1),
-            line(x0, y1, x0, y0)};
+    return {line(x0, y0, x1, y0), line(x1, y0, x1, y1), line(x1, y1, x0, y1), line(x0, y1, x0, y0)};
 }
 
 // Decodes UTF-8 into code points; bad bytes become U+FFFD.
@@ -85,19 +85,108 @@ void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& to
     }
 }
 
+swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
+    swf::Rect r;
+    const chars::Character* c = obj.character;
+    if (!c)
+        return r;
+    switch (c->kind) {
+    case chars::Kind::Shape:
+        return static_cast<const chars::ShapeChar*>(c)->geometry.bounds;
+    case chars::Kind::Morph: {
+        auto* morph = const_cast<chars::MorphChar*>(static_cast<const chars::MorphChar*>(c));
+        const chars::BitmapLookup lookup = [this](uint16_t id) { return dict_.BitmapFor(id); };
+        return morph->morph.At(obj.ratio, lookup).bounds;
+    }
+    case chars::Kind::EditText:
+        return static_cast<const chars::EditTextChar*>(c)->bounds;
+    case chars::Kind::Text:
+        return static_cast<const chars::TextChar*>(c)->bounds;
+    case chars::Kind::Bitmap: {
+        const auto& bmp = static_cast<const chars::BitmapChar*>(c)->bitmap;
+        if (bmp) {
+            r.xMax = bmp->width * 20;
+            r.yMax = bmp->height * 20;
+        }
+        return r;
+    }
+    default:
+        break;
+    }
+    if (!obj.sprite || nesting > 64)
+        return r;
+    bool any = false;
+    for (const auto& [depth, child] : obj.sprite->children) {
+        (void)depth;
+        const swf::Rect b = Bounds(child, nesting + 1);
+        if (b.xMax <= b.xMin && b.yMax <= b.yMin)
+            continue;
+        if (!any) {
+            r = b;
+            any = true;
+            continue;
+        }
+        r.xMin = std::min(r.xMin, b.xMin);
+        r.yMin = std::min(r.yMin, b.yMin);
+        r.xMax = std::max(r.xMax, b.xMax);
+        r.yMax = std::max(r.yMax, b.yMax);
+    }
+    return r;
+}
+
+swf::Rect DisplayRenderer::Bounds(const DisplayObject& obj, int nesting) {
+    const swf::Rect l = LocalBounds(obj, nesting);
+    if (l.xMax <= l.xMin && l.yMax <= l.yMin)
+        return l;
+    const raster::Point corners[4] = {{double(l.xMin), double(l.yMin)},
+                                      {double(l.xMax), double(l.yMin)},
+                                      {double(l.xMin), double(l.yMax)},
+                                      {double(l.xMax), double(l.yMax)}};
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+    for (const raster::Point& p : corners) {
+        const raster::Point q = obj.matrix.Apply(p);
+        x0 = std::min(x0, q.x);
+        y0 = std::min(y0, q.y);
+        x1 = std::max(x1, q.x);
+        y1 = std::max(y1, q.y);
+    }
+    auto clampInt = [](double v) { return static_cast<int32_t>(std::max(-2e9, std::min(2e9, v))); };
+    swf::Rect r;
+    r.xMin = clampInt(x0);
+    r.yMin = clampInt(y0);
+    r.xMax = clampInt(x1);
+    r.yMax = clampInt(y1);
+    return r;
+}
+
 void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix& parent,
                                  const raster::ColorTransform& parentColor) {
     if (!obj.character)
+        return;
+    // Erasing and alpha only act inside a layer; with none above they hide
+    // the object.
+    if ((obj.blend == raster::BlendMode::Erase || obj.blend == raster::BlendMode::Alpha) &&
+        layers_ == 0)
         return;
     const raster::Matrix m = parent.Concat(obj.matrix);
     const raster::ColorTransform color = parentColor.Concat(obj.cxform);
     const bool layered = obj.blend != raster::BlendMode::Normal;
     if (layered)
         canvas_.PushLayer();
+    if (obj.blend == raster::BlendMode::Layer)
+        ++layers_;
+    if (obj.hasBackground) {
+        const swf::Rect b = LocalBounds(obj, 0);
+        if (b.xMax > b.xMin && b.yMax > b.yMin)
+            canvas_.FillPath(Rect(b.xMin, b.yMin, b.xMax, b.yMax), raster::FillRule::NonZero,
+                             Solid(obj.background), m, color);
+    }
     if (obj.sprite)
         DrawList(*obj.sprite, m, color);
     else
         DrawCharacter(obj.character, &obj, obj.ratio, obj.buttonState, m, color, 0);
+    if (obj.blend == raster::BlendMode::Layer)
+        --layers_;
     if (layered)
         canvas_.PopLayer(obj.blend);
 }
@@ -213,12 +302,26 @@ void DisplayRenderer::DrawEditText(const chars::EditTextChar& e, const raster::M
                                    const raster::ColorTransform& color) {
     const swf::Rect& b = e.bounds;
     if (e.border) {
-        canvas_.FillPath(Rect(b.xMin, b.yMin, b.xMax, b.yMax), raster::FillRule::NonZero,
-                         Solid({255, 255, 255, 255}), m, color);
-        raster::StrokeStyle st;
-        st.width = 0;
-        st.paint = Solid({0, 0, 0, 255});
-        canvas_.StrokePath(Rect(b.xMin, b.yMin, b.xMax, b.yMax), st, m, color);
+        // White inside, a one-pixel black frame on the pixels where the
+        // bounds start and end; snapped to whole pixels when not rotated.
+        double x0 = b.xMin, y0 = b.yMin, x1 = b.xMax, y1 = b.yMax, px = 20;
+        raster::Matrix frameMatrix = m;
+        if (m.b == 0 && m.c == 0) {
+            const raster::Point p0 = m.Apply({x0, y0}), p1 = m.Apply({x1, y1});
+            x0 = std::round(std::min(p0.x, p1.x));
+            x1 = std::round(std::max(p0.x, p1.x));
+            y0 = std::round(std::min(p0.y, p1.y));
+            y1 = std::round(std::max(p0.y, p1.y));
+            px = 1;
+            frameMatrix = raster::Matrix();
+        }
+        canvas_.FillPath(Rect(x0, y0, x1, y1), raster::FillRule::NonZero,
+                         Solid({255, 255, 255, 255}), frameMatrix, color);
+        std::vector<raster::Segment> frame = Rect(x0, y0, x1 + px, y1 + px);
+        const std::vector<raster::Segment> inner = Rect(x0 + px, y0 + px, x1, y1);
+        frame.insert(frame.end(), inner.begin(), inner.end());
+        canvas_.FillPath(frame, raster::FillRule::EvenOdd, Solid({0, 0, 0, 255}), frameMatrix,
+                         color);
     }
     if (e.text.empty())
         return;

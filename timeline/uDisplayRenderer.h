@@ -10,13 +10,19 @@ namespace zembra::timeline {
 
 class DisplayRenderer {
   public:
-    DisplayRenderer(raster::Canvas& canvas, chars::Dictionary& dict) : canvas_(canvas), dict_(dict) {}
+    DisplayRenderer(raster::Canvas& canvas, chars::Dictionary& dict)
+        : canvas_(canvas), dict_(dict) {}
 
     // `toPixels` maps the list's twips to frame-buffer pixels.
     void DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
                   const raster::ColorTransform& color);
 
+    // The object's bounds in its parent's twips (an empty rect when it has
+    // none).
+    swf::Rect Bounds(const DisplayObject& obj, int nesting = 0);
+
   private:
+    swf::Rect LocalBounds(const DisplayObject& obj, int nesting);
     void DrawObject(const DisplayObject& obj, const raster::Matrix& parent,
                     const raster::ColorTransform& parentColor);
     void DrawCharacter(const chars::Character* c, const DisplayObject* obj, uint16_t ratio,
@@ -30,6 +36,7 @@ class DisplayRenderer {
                       const raster::ColorTransform& color);
 
     raster::Canvas& canvas_;
+    int layers_ = 0; // enclosing objects drawn in Layer mode
     chars::Dictionary& dict_;
 };
 

@@ -146,6 +146,10 @@ void Movie::ApplyProps(DisplayObject& obj, const Placement& p) {
         obj.blend = p.blend;
     if (p.hasVisible)
         obj.visible = p.visible;
+    if (p.hasBackground) {
+        obj.hasBackground = true;
+        obj.background = p.background;
+    }
 }
 
 void Movie::InitObject(SpriteInstance& parent, DisplayObject& obj) {
@@ -268,6 +272,8 @@ void Movie::Seek(SpriteInstance& s, int frame) {
             obj.clipDepth = ghost.clipDepth;
             obj.blend = ghost.blend;
             obj.visible = ghost.visible;
+            obj.hasBackground = ghost.hasBackground;
+            obj.background = ghost.background;
             s.children.emplace(depth, std::move(obj));
             continue;
         }
@@ -305,7 +311,9 @@ bool Movie::IsAliveIn(const SpriteInstance& in, const SpriteInstance* s) const {
     return false;
 }
 
-bool Movie::IsAlive(const SpriteInstance* s) const { return IsAliveIn(root_, s); }
+bool Movie::IsAlive(const SpriteInstance* s) const {
+    return IsAliveIn(root_, s);
+}
 
 void Movie::RunPending() {
     // Actions may queue more (a goto's target frame); a bound keeps a

@@ -125,12 +125,12 @@ int RunCase(const fs::path& dir, const corpus::CaseConfig& cfg, bool save, int f
         const bool s = strictOut <= img.maxOutliers;
         loose = loose && l;
         strict = strict && s;
-        report += " [" + img.name + ": " + std::to_string(looseOut) + "/" +
-                  std::to_string(pixels) + " off by >" +
-                  std::to_string(std::max(img.tolerance, 32)) + ", " + std::to_string(strictOut) +
-                  " >" + std::to_string(img.tolerance) + "]";
+        report += " [" + img.name + ": " + std::to_string(looseOut) + "/" + std::to_string(pixels) +
+                  " off by >" + std::to_string(std::max(img.tolerance, 32)) + ", " +
+                  std::to_string(strictOut) + " >" + std::to_string(img.tolerance) + "]";
     }
-    report = std::string(loose ? "PASS " : "FAIL ") + (strict && loose ? "STRICT" : "LOOSE") + report;
+    report =
+        std::string(loose ? "PASS " : "FAIL ") + (strict && loose ? "STRICT" : "LOOSE") + report;
     (void)!write(fd, report.data(), report.size());
     return 0;
 }
@@ -200,7 +200,8 @@ CaseResult RunIsolated(const fs::path& corpus, const fs::path& dir, const corpus
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: corpus_conformance CORPUS BASELINE OUT_DIR [--save] [--only S]\n");
+        std::fprintf(stderr,
+                     "usage: corpus_conformance CORPUS BASELINE OUT_DIR [--save] [--only S]\n");
         return 2;
     }
     const fs::path corpusDir = argv[1];

@@ -40,8 +40,8 @@ std::vector<std::string> SplitKey(const std::string& key) {
 std::string InlineValue(const std::string& table, const std::string& name) {
     size_t pos = 0;
     while ((pos = table.find(name, pos)) != std::string::npos) {
-        const bool startOk = pos == 0 || table[pos - 1] == ' ' || table[pos - 1] == '{' ||
-                             table[pos - 1] == ',';
+        const bool startOk =
+            pos == 0 || table[pos - 1] == ' ' || table[pos - 1] == '{' || table[pos - 1] == ',';
         size_t p = pos + name.size();
         while (p < table.size() && table[p] == ' ')
             ++p;
@@ -76,7 +76,8 @@ bool ParseCaseConfig(const std::string& toml, CaseConfig& out) {
             continue;
         if (line[0] == '[') {
             const size_t end = line.rfind(']');
-            section = SplitKey(line.substr(1, end == std::string::npos ? std::string::npos : end - 1));
+            section =
+                SplitKey(line.substr(1, end == std::string::npos ? std::string::npos : end - 1));
             continue;
         }
         const size_t eq = line.find('=');
