@@ -164,7 +164,9 @@ TEST(Shapes, GradientTables) {
     EXPECT_DOUBLE_EQ(copy[1].ratio, 128);
 
     // Repeated ratios become one-entry bands; after the last stop its colour.
-    Stops repeated = {{10, {255, 0, 0, 255}}, {10, {0, 255, 0, 255}}, {10, {0, 0, 255, 255}},
+    Stops repeated = {{10, {255, 0, 0, 255}},
+                      {10, {0, 255, 0, 255}},
+                      {10, {0, 0, 255, 255}},
                       {100, {0, 0, 0, 255}}};
     chars::NormalizeStops(repeated, false);
     ASSERT_EQ(repeated.size(), 256u);
@@ -189,8 +191,8 @@ TEST(Bitmaps, LosslessFormats) {
     // Colour-mapped, 3 pixels wide (rows padded to 4), lossless 2 (RGBA
     // palette, premultiplied; a colour above its alpha is clamped).
     std::vector<uint8_t> raw = {10, 20, 30, 255, 200, 0, 0, 100, // palette
-                                0,  1,  1,  9,                     // row 0 (+ pad)
-                                1,  0,  0,  9};                    // row 1
+                                0,  1,  1,  9,                   // row 0 (+ pad)
+                                1,  0,  0,  9};                  // row 1
     std::vector<uint8_t> body = {3, 3, 0, 2, 0, 1};
     auto z = Zlib(raw);
     body.insert(body.end(), z.begin(), z.end());
@@ -365,8 +367,8 @@ TEST(Dictionary, DamagedDefinitionsNeverReadOutside) {
             d.Define(swf::Tag{t.code, cut.data(), n});
         }
     }
-    const uint16_t codes[] = {2,  6,  7,  8,  10, 11, 13, 20, 21, 22, 23, 32, 33, 34,
-                              35, 36, 37, 39, 46, 48, 62, 75, 83, 84, 90};
+    const uint16_t codes[] = {2,  6,  7,  8,  10, 11, 13, 20, 21, 22, 23, 32, 33,
+                              34, 35, 36, 37, 39, 46, 48, 62, 75, 83, 84, 90};
     uint32_t seed = 12345;
     for (uint16_t code : codes) {
         for (int round = 0; round < 200; ++round) {
