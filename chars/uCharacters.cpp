@@ -12,6 +12,8 @@ constexpr size_t kMaxTotalBitmapPixels = size_t(1) << 26;
 constexpr size_t kMaxGlyphs = 1u << 16;
 constexpr size_t kMaxTextGlyphs = 1u << 18;
 constexpr size_t kMaxButtonRecords = 1u << 12;
+// All sprites' tags together (each costs memory even when empty).
+constexpr size_t kMaxSpriteTags = size_t(1) << 22;
 
 } // namespace
 
@@ -240,7 +242,12 @@ bool Dictionary::Define(const swf::Tag& tag) {
         s->frameCount = r.U16();
         if (r.Overrun())
             return true;
+        if (spriteTags_ >= kMaxSpriteTags)
+            return true;
         s->tags = swf::SplitTags(r.Here(), r.Remaining());
+        if (s->tags.size() > kMaxSpriteTags - spriteTags_)
+            s->tags.resize(kMaxSpriteTags - spriteTags_);
+        spriteTags_ += s->tags.size();
         Put(s, id);
         return true;
     }

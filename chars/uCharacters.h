@@ -160,6 +160,7 @@ class Dictionary {
     std::vector<uint8_t> jpegTables_;
     std::map<uint16_t, std::shared_ptr<Character>> chars_;
     size_t decodedPixels_ = 0;
+    size_t spriteTags_ = 0;
 };
 
 } // namespace zembra::chars

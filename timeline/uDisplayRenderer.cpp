@@ -266,13 +266,23 @@ void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObje
     }
 }
 
+bool DisplayRenderer::Spend(size_t n) {
+    constexpr size_t kMaxSegmentsPerDrawing = size_t(1) << 24;
+    if (n > kMaxSegmentsPerDrawing - segments_)
+        return false;
+    segments_ += n;
+    return true;
+}
+
 void DisplayRenderer::DrawGeometry(const chars::ShapeGeometry& g, const raster::Matrix& m,
                                    const raster::ColorTransform& color) {
     for (const chars::ShapeLayer& layer : g.layers) {
         for (const chars::FillPath& f : layer.fills)
-            canvas_.FillPath(f.segments, g.rule, f.paint, m, color);
+            if (Spend(f.segments.size()))
+                canvas_.FillPath(f.segments, g.rule, f.paint, m, color);
         for (const chars::StrokePath& s : layer.strokes)
-            canvas_.StrokePath(s.segments, s.style, m, color);
+            if (Spend(s.segments.size()))
+                canvas_.StrokePath(s.segments, s.style, m, color);
     }
 }
 
@@ -288,7 +298,7 @@ void DisplayRenderer::DrawText(const chars::TextChar& t, const raster::Matrix& m
         double x = run.x;
         const raster::Paint paint = Solid(run.color);
         for (const chars::TextGlyph& g : run.glyphs) {
-            if (g.index < font->glyphs.size()) {
+            if (g.index < font->glyphs.size() && Spend(font->glyphs[g.index].outline.size())) {
                 const raster::Matrix gm = base.Concat(raster::Matrix{scale, 0, 0, scale, x, run.y});
                 canvas_.FillPath(font->glyphs[g.index].outline, raster::FillRule::NonZero, paint,
                                  gm, color);

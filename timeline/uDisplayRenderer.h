@@ -37,6 +37,10 @@ class DisplayRenderer {
 
     raster::Canvas& canvas_;
     int layers_ = 0; // enclosing objects drawn in Layer mode
+    // Segments handed to the canvas in this drawing; past the bound the
+    // rest of the picture is left out rather than taking forever.
+    size_t segments_ = 0;
+    bool Spend(size_t n);
     chars::Dictionary& dict_;
 };
 

@@ -76,6 +76,7 @@ void Movie::Advance() {
     if (!opened_)
         return;
     gotoBudget_ = kMaxGotosPerFrame;
+    work_ = 0;
     ++tick_;
     if (root_.frame < 0) {
         ApplyFrame(root_, 0, true);
@@ -89,6 +90,8 @@ void Movie::Advance() {
 }
 
 void Movie::AdvanceInstance(SpriteInstance& s) {
+    if (work_ > kMaxTagWorkPerFrame)
+        return;
     if (s.playing && s.FrameCount() > 1) {
         const int next = s.frame + 1;
         if (next >= s.FrameCount()) {
@@ -115,6 +118,8 @@ void Movie::ApplyFrame(SpriteInstance& s, int index, bool queueActions) {
         return;
     const int version = Header().version;
     for (const swf::Tag& tag : s.def->frames[static_cast<size_t>(index)].tags) {
+        if (++work_ > kMaxTagWorkPerFrame)
+            return;
         if (IsPlaceTag(tag.code)) {
             Placement p;
             if (ReadPlacement(tag, version, p))
@@ -233,6 +238,12 @@ void Movie::Seek(SpriteInstance& s, int frame) {
     }
     // Going back: the display list as the frames up to the target leave it,
     // keeping the instances that stay (same character at the same depth).
+    size_t replay = 0;
+    for (int i = 0; i <= frame; ++i)
+        replay += s.def->frames[static_cast<size_t>(i)].tags.size();
+    if (work_ + replay > kMaxTagWorkPerFrame)
+        return;
+    work_ += replay;
     const int version = Header().version;
     std::map<int, DisplayObject> want;
     for (int i = 0; i <= frame; ++i) {

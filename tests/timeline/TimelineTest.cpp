@@ -203,6 +203,26 @@ TEST(Timeline, SelfNestingSpritesStayBounded) {
     player.Render(fb);
 }
 
+TEST(Timeline, GotoStormsAndHugeFramesStayBounded) {
+    // Frame 3 jumps between frames 1 and 3 in an endless loop: each jump
+    // back replays the timeline. The step, goto and replay bounds end it.
+    std::vector<uint8_t> many;
+    for (int i = 0; i < 2000; ++i) {
+        auto p = PlaceObject2(static_cast<uint16_t>(1 + i % 50), 1, i, 0, i >= 50);
+        many.insert(many.end(), p.begin(), p.end());
+    }
+    const auto tags =
+        Concat({RectShape(1, 1, 0, 0, 100, 100, 0xff0000ff), many, ShowFrame(), ShowFrame(),
+                DoAction({Op(0x81, {0, 0}), Op(0x81, {2, 0}), Op(0x99, {0xf1, 0xff})}), ShowFrame(),
+                End()});
+    timeline::Movie movie;
+    std::string error;
+    ASSERT_TRUE(movie.Open(Movie(tags, 8000, 6000, 3), error)) << error;
+    for (int i = 0; i < 4; ++i)
+        movie.Advance();
+    EXPECT_EQ(movie.Root().children.size(), 50u);
+}
+
 TEST(Player, DrawsTheStageWithScaleModesMasksAndBackground) {
     // Stage 100x50 px, blue background; a red square 0..50 px placed at
     // x = 25 px; a mask (clip depth) at depth 2 covering the left half of
