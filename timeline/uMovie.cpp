@@ -86,7 +86,8 @@ void Movie::Advance() {
     }
     RunPending();
     ++framesRun_;
-    PointerMove(pointer_);
+    if (pointerKnown_)
+        PointerMove(pointer_);
 }
 
 void Movie::AdvanceInstance(SpriteInstance& s) {
@@ -465,6 +466,7 @@ void Movie::UpdateButtons(DisplayObject* hover) {
 
 void Movie::PointerMove(raster::Point stagePoint) {
     pointer_ = stagePoint;
+    pointerKnown_ = true;
     if (!opened_)
         return;
     SpriteInstance* owner = nullptr;
@@ -472,7 +474,7 @@ void Movie::PointerMove(raster::Point stagePoint) {
 }
 
 void Movie::PointerButton(bool down) {
-    if (!opened_)
+    if (!opened_ || !pointerKnown_)
         return;
     SpriteInstance* owner = nullptr;
     DisplayObject* hit = FindButton(root_, raster::Matrix(), pointer_, &owner);

@@ -109,6 +109,7 @@ class Movie : private ActionHost {
     int gotoBudget_ = kMaxGotosPerFrame;
     size_t work_ = 0; // control tags handled this frame
     bool pointerDown_ = false;
+    bool pointerKnown_ = false; // no pointer position until the first move
     raster::Point pointer_;
 };
 

@@ -223,6 +223,63 @@ TEST(Timeline, GotoStormsAndHugeFramesStayBounded) {
     EXPECT_EQ(movie.Root().children.size(), 50u);
 }
 
+TEST(Player, ButtonsShowOverAndDownStatesAndRunReleaseActions) {
+    // Button 10: up = red square (shape 1), over and down = green (shape 2),
+    // hit = shape 1; on release it sends an FSCommand.
+    BitWriter b;
+    b.U16(10);
+    b.U8(0);
+    std::vector<uint8_t> records;
+    auto record = [&](BitWriter& w, uint8_t states, uint16_t id) {
+        w.U8(states);
+        w.U16(id);
+        w.U16(1);
+        w.Matrix(0, 0);
+        w.UB(0, 1); // colour transform: neither add nor multiply
+        w.UB(0, 1);
+        w.UB(1, 4);
+        w.Align();
+    };
+    BitWriter recs;
+    record(recs, 0x01 | 0x08, 1);
+    record(recs, 0x02 | 0x04, 2);
+    recs.U8(0);
+    b.U16(static_cast<uint16_t>(recs.bytes.size() + 2));
+    b.Bytes(recs.bytes);
+    const auto action = Op(0x83, Concat({Str("FSCommand:clicked"), Str("yes")}));
+    b.U16(0); // last condition record
+    b.U16(0x0008);
+    b.Bytes(action);
+    b.U8(0);
+    const auto tags = Concat({RectShape(1, 1, 0, 0, 1000, 1000, 0xff0000ff),
+                              RectShape(2, 1, 0, 0, 1000, 1000, 0x00ff00ff), Tag(34, b.bytes),
+                              PlaceObject2(1, 10, 0, 0), ShowFrame(), End()});
+    movie::MoviePlayer player;
+    std::vector<std::string> commands;
+    player.OnFSCommand = [&](const std::string& c, const std::string& a) {
+        commands.push_back(c + " " + a);
+    };
+    ASSERT_TRUE(player.Load(Movie(tags, 2000, 1000, 1))) << player.Error();
+    player.Advance();
+    raster::FrameBuffer fb(100, 50);
+    player.Render(fb);
+    EXPECT_EQ(Pixel(fb, 25, 25), 0xff0000ffu);
+    player.MouseMove(25, 25);
+    player.Render(fb);
+    EXPECT_EQ(Pixel(fb, 25, 25), 0xff00ff00u);
+    player.MouseButton(true);
+    EXPECT_TRUE(commands.empty());
+    player.MouseButton(false);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0], "clicked yes");
+    player.MouseMove(80, 25); // off the button: up again, no more commands
+    player.MouseButton(true);
+    player.MouseButton(false);
+    player.Render(fb);
+    EXPECT_EQ(Pixel(fb, 25, 25), 0xff0000ffu);
+    EXPECT_EQ(commands.size(), 1u);
+}
+
 TEST(Player, DrawsTheStageWithScaleModesMasksAndBackground) {
     // Stage 100x50 px, blue background; a red square 0..50 px placed at
     // x = 25 px; a mask (clip depth) at depth 2 covering the left half of
