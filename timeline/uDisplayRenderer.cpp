@@ -1,0 +1,289 @@
+#include "timeline/uDisplayRenderer.h"
+
+#include "timeline/uTextFieldRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace zembra::timeline {
+
+namespace {
+
+raster::Paint Solid(raster::Rgba c) {
+    raster::Paint p;
+    p.kind = raster::Paint::Kind::Solid;
+    p.color = c;
+    return p;
+}
+
+std::vector<raster::Segment> Rect(double x0, double y0, double x1, double y1) {
+    auto line = [](double ax, double ay, double bx, double by) {
+        raster::Segment s;
+        s.from = {ax, ay};
+        s.to = {bx, by};
+        s.control = s.to;
+        return s;
+    };
+    return {line(x0, y0, x1, y0), line(x1, y0, x1, y1), line(x1, y1, x0, y1), line(x0, y1, x0, y0)};
+}
+
+} // namespace
+
+void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
+                               const raster::ColorTransform& color) {
+    std::vector<int> maskEnds;
+    for (const auto& [depth, obj] : s.children) {
+        while (!maskEnds.empty() && depth > maskEnds.back()) {
+            canvas_.PopMask();
+            maskEnds.pop_back();
+        }
+        if (obj.clipDepth > 0) {
+            canvas_.BeginMask();
+            DrawObject(obj, toPixels, raster::ColorTransform());
+            canvas_.EndMask();
+            maskEnds.push_back(obj.clipDepth);
+            continue;
+        }
+        if (!obj.visible)
+            continue;
+        DrawObject(obj, toPixels, color);
+    }
+    while (!maskEnds.empty()) {
+        canvas_.PopMask();
+        maskEnds.pop_back();
+    }
+}
+
+swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
+    swf::Rect r;
+    const chars::Character* c = obj.character;
+    if (!c)
+        return r;
+    switch (c->kind) {
+    case chars::Kind::Shape:
+        return static_cast<const chars::ShapeChar*>(c)->geometry.bounds;
+    case chars::Kind::Morph: {
+        auto* morph = const_cast<chars::MorphChar*>(static_cast<const chars::MorphChar*>(c));
+        const chars::BitmapLookup lookup = [this](uint16_t id) { return dict_.BitmapFor(id); };
+        return morph->morph.At(obj.ratio, lookup).bounds;
+    }
+    case chars::Kind::EditText:
+        return static_cast<const chars::EditTextChar*>(c)->bounds;
+    case chars::Kind::Text:
+        return static_cast<const chars::TextChar*>(c)->bounds;
+    case chars::Kind::Bitmap: {
+        const auto& bmp = static_cast<const chars::BitmapChar*>(c)->bitmap;
+        if (bmp) {
+            r.xMax = bmp->width * 20;
+            r.yMax = bmp->height * 20;
+        }
+        return r;
+    }
+    default:
+        break;
+    }
+    if (!obj.sprite || nesting > 64)
+        return r;
+    bool any = false;
+    for (const auto& [depth, child] : obj.sprite->children) {
+        (void)depth;
+        const swf::Rect b = Bounds(child, nesting + 1);
+        if (b.xMax <= b.xMin && b.yMax <= b.yMin)
+            continue;
+        if (!any) {
+            r = b;
+            any = true;
+            continue;
+        }
+        r.xMin = std::min(r.xMin, b.xMin);
+        r.yMin = std::min(r.yMin, b.yMin);
+        r.xMax = std::max(r.xMax, b.xMax);
+        r.yMax = std::max(r.yMax, b.yMax);
+    }
+    return r;
+}
+
+swf::Rect DisplayRenderer::Bounds(const DisplayObject& obj, int nesting) {
+    const swf::Rect l = LocalBounds(obj, nesting);
+    if (l.xMax <= l.xMin && l.yMax <= l.yMin)
+        return l;
+    const raster::Point corners[4] = {{double(l.xMin), double(l.yMin)},
+                                      {double(l.xMax), double(l.yMin)},
+                                      {double(l.xMin), double(l.yMax)},
+                                      {double(l.xMax), double(l.yMax)}};
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+    for (const raster::Point& p : corners) {
+        const raster::Point q = obj.matrix.Apply(p);
+        x0 = std::min(x0, q.x);
+        y0 = std::min(y0, q.y);
+        x1 = std::max(x1, q.x);
+        y1 = std::max(y1, q.y);
+    }
+    auto clampInt = [](double v) { return static_cast<int32_t>(std::max(-2e9, std::min(2e9, v))); };
+    swf::Rect r;
+    r.xMin = clampInt(x0);
+    r.yMin = clampInt(y0);
+    r.xMax = clampInt(x1);
+    r.yMax = clampInt(y1);
+    return r;
+}
+
+void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix& parent,
+                                 const raster::ColorTransform& parentColor) {
+    if (!obj.character)
+        return;
+    // Erasing and alpha only act inside a layer; with none above they hide
+    // the object.
+    if ((obj.blend == raster::BlendMode::Erase || obj.blend == raster::BlendMode::Alpha) &&
+        layers_ == 0)
+        return;
+    const raster::Matrix m = parent.Concat(obj.matrix);
+    const raster::ColorTransform color = parentColor.Concat(obj.cxform);
+    const bool layered = obj.blend != raster::BlendMode::Normal;
+    if (layered)
+        canvas_.PushLayer();
+    if (obj.blend == raster::BlendMode::Layer)
+        ++layers_;
+    if (obj.hasBackground) {
+        const swf::Rect b = LocalBounds(obj, 0);
+        if (b.xMax > b.xMin && b.yMax > b.yMin)
+            canvas_.FillPath(Rect(b.xMin, b.yMin, b.xMax, b.yMax), raster::FillRule::NonZero,
+                             Solid(obj.background), m, color);
+    }
+    if (obj.sprite)
+        DrawList(*obj.sprite, m, color);
+    else
+        DrawCharacter(obj.character, &obj, obj.ratio, obj.buttonState, m, color, 0);
+    if (obj.blend == raster::BlendMode::Layer)
+        --layers_;
+    if (layered)
+        canvas_.PopLayer(obj.blend);
+}
+
+void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObject* obj,
+                                    uint16_t ratio, ButtonState state, const raster::Matrix& m,
+                                    const raster::ColorTransform& color, int nesting) {
+    (void)obj;
+    if (!c || nesting > 8)
+        return;
+    switch (c->kind) {
+    case chars::Kind::Shape:
+        DrawGeometry(static_cast<const chars::ShapeChar*>(c)->geometry, m, color);
+        break;
+    case chars::Kind::Morph: {
+        auto* morph = const_cast<chars::MorphChar*>(static_cast<const chars::MorphChar*>(c));
+        const chars::BitmapLookup lookup = [this](uint16_t id) { return dict_.BitmapFor(id); };
+        DrawGeometry(morph->morph.At(ratio, lookup), m, color);
+        break;
+    }
+    case chars::Kind::Bitmap: {
+        const auto& bmp = static_cast<const chars::BitmapChar*>(c)->bitmap;
+        if (!bmp)
+            break;
+        raster::Paint p;
+        p.kind = raster::Paint::Kind::Bitmap;
+        p.bitmap = bmp;
+        p.repeat = false;
+        p.smooth = false;
+        p.matrix = raster::Matrix{20, 0, 0, 20, 0, 0};
+        canvas_.FillPath(Rect(0, 0, bmp->width * 20.0, bmp->height * 20.0),
+                         raster::FillRule::NonZero, p, m, color);
+        break;
+    }
+    case chars::Kind::Text:
+        DrawText(*static_cast<const chars::TextChar*>(c), m, color);
+        break;
+    case chars::Kind::EditText:
+        DrawEditText(*static_cast<const chars::EditTextChar*>(c), m, color);
+        break;
+    case chars::Kind::Button: {
+        const auto* b = static_cast<const chars::ButtonChar*>(c);
+        std::vector<const chars::ButtonRecord*> shown;
+        for (const chars::ButtonRecord& rec : b->records) {
+            const bool on = state == ButtonState::Up     ? rec.up
+                            : state == ButtonState::Over ? rec.over
+                                                         : rec.down;
+            if (on)
+                shown.push_back(&rec);
+        }
+        std::stable_sort(shown.begin(), shown.end(),
+                         [](const chars::ButtonRecord* a, const chars::ButtonRecord* b2) {
+                             return a->depth < b2->depth;
+                         });
+        for (const chars::ButtonRecord* rec : shown) {
+            const chars::Character* inner = dict_.Get(rec->characterId);
+            if (!inner || inner == c)
+                continue;
+            const bool layered = rec->blend != raster::BlendMode::Normal;
+            if (layered)
+                canvas_.PushLayer();
+            if (inner->kind == chars::Kind::Sprite) {
+                // A sprite inside a button shows its first frame.
+                const auto* sprite = static_cast<const chars::SpriteChar*>(inner);
+                (void)sprite;
+            } else {
+                DrawCharacter(inner, nullptr, 0, ButtonState::Up, m.Concat(rec->matrix),
+                              color.Concat(rec->cxform), nesting + 1);
+            }
+            if (layered)
+                canvas_.PopLayer(rec->blend);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool DisplayRenderer::Spend(size_t n) {
+    constexpr size_t kMaxSegmentsPerDrawing = size_t(1) << 24;
+    if (n > kMaxSegmentsPerDrawing - segments_)
+        return false;
+    segments_ += n;
+    return true;
+}
+
+void DisplayRenderer::DrawGeometry(const chars::ShapeGeometry& g, const raster::Matrix& m,
+                                   const raster::ColorTransform& color) {
+    for (const chars::ShapeLayer& layer : g.layers) {
+        for (const chars::FillPath& f : layer.fills)
+            if (Spend(f.segments.size()))
+                canvas_.FillPath(f.segments, g.rule, f.paint, m, color);
+        for (const chars::StrokePath& s : layer.strokes)
+            if (Spend(s.segments.size()))
+                canvas_.StrokePath(s.segments, s.style, m, color);
+    }
+}
+
+void DisplayRenderer::DrawText(const chars::TextChar& t, const raster::Matrix& m,
+                               const raster::ColorTransform& color) {
+    const raster::Matrix base = m.Concat(t.matrix);
+    for (const chars::TextRun& run : t.runs) {
+        const chars::Character* fc = dict_.Get(run.fontId);
+        if (!fc || fc->kind != chars::Kind::Font)
+            continue;
+        const auto* font = static_cast<const chars::FontChar*>(fc);
+        const double scale = run.height / font->emSize;
+        double x = run.x;
+        const raster::Paint paint = Solid(run.color);
+        for (const chars::TextGlyph& g : run.glyphs) {
+            if (g.index < font->glyphs.size() && Spend(font->glyphs[g.index].outline.size())) {
+                const raster::Matrix gm = base.Concat(raster::Matrix{scale, 0, 0, scale, x, run.y});
+                canvas_.FillPath(font->glyphs[g.index].outline, raster::FillRule::NonZero, paint,
+                                 gm, color);
+            }
+            x += g.advance;
+        }
+    }
+}
+
+void DisplayRenderer::DrawEditText(const chars::EditTextChar& e, const raster::Matrix& m,
+                                   const raster::ColorTransform& color) {
+    TextFieldRenderer text(canvas_, dict_, [this](size_t n) { return Spend(n); });
+    text.Draw(e, m, color);
+}
+
+} // namespace zembra::timeline
