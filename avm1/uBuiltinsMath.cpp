@@ -72,6 +72,9 @@ enum MathFn { kAbs, kAcos, kAsin, kAtan, kCeil, kCos, kExp, kFloor, kLog, kRound
 
 Value Math1(Runtime& rt, Object* self, const Value&, Args& args) {
     double x = args.empty() ? std::nan("") : rt.ToNumber(args[0]);
+    // The player converts a second argument too (its valueOf runs).
+    if (args.size() > 1)
+        rt.ToNumber(args[1]);
     switch (self->nativeTag) {
     case kAbs: return Value::Num(std::fabs(x));
     case kAcos: return Value::Num(std::acos(x));

@@ -35,11 +35,13 @@ Value ObjValueOf(Runtime&, Object*, const Value& thisv, Args&) {
 
 Value HasOwn(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* o = thisv.AsObject();
-    if (!o)
+    if (!o || args.empty())
         return Value::Bool(false);
     std::string name = rt.ToString(Arg(args, 0));
     if (o->kind == ObjKind::Array && name == "length")
         return Value::Bool(true);
+    if (name == "__proto__")
+        return Value::Bool(o->proto != nullptr);
     return Value::Bool(o->Find(name) != nullptr);
 }
 
@@ -110,9 +112,13 @@ Value RegisterClass(Runtime& rt, Object*, const Value&, Args& args) {
     return Value::Bool(true);
 }
 
-Value FunctionCtor(Runtime& rt, Object*, const Value& thisv, Args&) {
-    (void)rt;
-    return thisv;
+// Function(f) gives f back; there is no compiling of source text.
+Value FunctionCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    if (Arg(args, 0).IsObject())
+        return args[0];
+    if (rt.constructing && thisv.AsObject() == rt.constructing)
+        return thisv;
+    return Value::Obj(rt.NewPlain());
 }
 
 Value FnCall(Runtime& rt, Object*, const Value& thisv, Args& args) {
@@ -407,7 +413,8 @@ void InstallGlobals(Runtime& rt) {
     g->Put("NaN", Value::Num(std::nan("")), kDontEnum);
     g->Put("Infinity", Value::Num(HUGE_VAL), kDontEnum);
 
-    Object* bc = rt.NewPlain();
+    Object* bc = rt.NewFunctionObject();
+    bc->native = Noop;
     g->Put("AsBroadcaster", Value::Obj(bc), kDontEnum);
     Def(rt, bc, "initialize", BcInitialize);
     Def(rt, bc, "addListener", BcAddListener);

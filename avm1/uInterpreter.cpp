@@ -97,7 +97,7 @@ bool SpecialName(Runtime& rt, Context& c, const std::string& name, Value& out) {
         out = c.thisObj;
         return true;
     }
-    if (NamesEqual(name, "_global", rt.caseSensitive())) {
+    if (rt.version() >= 6 && NamesEqual(name, "_global", rt.caseSensitive())) {
         out = Value::Obj(rt.global);
         return true;
     }
@@ -120,7 +120,7 @@ Object* ScopeObject(Runtime& rt, Context& c, Scope* s) {
     return s->obj;
 }
 
-Value LookupPlain(Runtime& rt, Context& c, const std::string& name) {
+Value LookupPlain(Runtime& rt, Context& c, const std::string& name, Object** holder = nullptr) {
     Value special;
     if (SpecialName(rt, c, name, special))
         return special;
@@ -129,8 +129,11 @@ Value LookupPlain(Runtime& rt, Context& c, const std::string& name) {
         if (++depth > 1024)
             break;
         Object* o = ScopeObject(rt, c, s);
-        if (rt.HasProperty(o, name))
+        if (rt.HasProperty(o, name)) {
+            if (holder)
+                *holder = o;
             return rt.GetMember(o, name);
+        }
     }
     return Value::Undef();
 }
@@ -176,8 +179,15 @@ Value GetVariable(Runtime& rt, Context& c, const std::string& name) {
         }
         return Value::Obj(rt.ResolveTarget(name, c.target));
     }
-    if (rt.version() >= 5 && name.find('.') != std::string::npos && name[0] != '.')
+    if (rt.version() >= 5 && name.find('.') != std::string::npos && name[0] != '.') {
+        // A variable whose name holds a dot wins over the path.
+        for (Scope* s = c.scope.get(); s; s = s->parent.get()) {
+            Object* o = ScopeObject(rt, c, s);
+            if (o && o->Find(name))
+                return rt.GetMember(o, name);
+        }
         return LookupDotted(rt, c, name);
+    }
     return LookupPlain(rt, c, name);
 }
 
@@ -302,7 +312,7 @@ Args PopArgs(Runtime& rt, Context& c) {
 
 void DefineLocal(Runtime& rt, Context& c, const std::string& name, const Value& v) {
     if (c.activation)
-        c.activation->Put(name, v);
+        c.activation->Put(name, v); // the name as it is, even with a path in it
     else
         SetVariable(rt, c, name, v);
 }
@@ -657,8 +667,9 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         case 0x0C: // Multiply
         case 0x0D: // Divide
         {
-            double b = rt.ToNumber(Pop(c));
+            Value bv = Pop(c);
             double a = rt.ToNumber(Pop(c));
+            double b = rt.ToNumber(bv);
             double res = 0;
             if (op == 0x0A)
                 res = a + b;
@@ -677,32 +688,36 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             break;
         }
         case 0x3F: { // Modulo
-            double b = rt.ToNumber(Pop(c));
+            Value bv = Pop(c);
             double a = rt.ToNumber(Pop(c));
+            double b = rt.ToNumber(bv);
             Push(rt, c, Value::Num(std::fmod(a, b)));
             break;
         }
-        case 0x0E: { // Equals (numbers)
+        case 0x0E: { // Equals (numbers); the right operand converts first
             double b = rt.ToNumber(Pop(c));
             double a = rt.ToNumber(Pop(c));
             Push(rt, c, Flag(rt, a == b));
             break;
         }
         case 0x0F: { // Less (numbers)
-            double b = rt.ToNumber(Pop(c));
+            Value bv = Pop(c);
             double a = rt.ToNumber(Pop(c));
+            double b = rt.ToNumber(bv);
             Push(rt, c, Flag(rt, a < b));
             break;
         }
         case 0x10: { // And
-            bool b = rt.ToBoolean(Pop(c));
+            Value bv = Pop(c);
             bool a = rt.ToBoolean(Pop(c));
+            bool b = rt.ToBoolean(bv);
             Push(rt, c, Flag(rt, a && b));
             break;
         }
         case 0x11: { // Or
-            bool b = rt.ToBoolean(Pop(c));
+            Value bv = Pop(c);
             bool a = rt.ToBoolean(Pop(c));
+            bool b = rt.ToBoolean(bv);
             Push(rt, c, Flag(rt, a || b));
             break;
         }
@@ -710,16 +725,18 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             Push(rt, c, Flag(rt, !rt.ToBoolean(Pop(c))));
             break;
         case 0x13: { // StringEquals
-            std::string b = rt.ToString(Pop(c));
+            Value bv = Pop(c);
             std::string a = rt.ToString(Pop(c));
+            std::string b = rt.ToString(bv);
             Push(rt, c, Flag(rt, a == b));
             break;
         }
         case 0x29: // StringLess
         case 0x68: // StringGreater
         {
-            std::u16string b = Units(rt, Pop(c));
+            Value bv = Pop(c);
             std::u16string a = Units(rt, Pop(c));
+            std::u16string b = Units(rt, bv);
             Push(rt, c, Flag(rt, op == 0x29 ? a < b : a > b));
             break;
         }
@@ -737,15 +754,16 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             break;
         }
         case 0x21: { // StringAdd
-            std::string b = rt.ToString(Pop(c));
+            Value bv = Pop(c);
             std::string a = rt.ToString(Pop(c));
+            std::string b = rt.ToString(bv);
             a += b;
             rt.CheckString(a);
             Push(rt, c, Value::Str(std::move(a)));
             break;
         }
         case 0x18: // ToInteger
-            Push(rt, c, Value::Num(ToIntegerValue(rt.ToNumber(Pop(c)))));
+            Push(rt, c, Value::Num(ToInt32(rt.ToNumber(Pop(c)))));
             break;
         case 0x32: // CharToAscii
         case 0x36: // MBCharToAscii
@@ -848,8 +866,9 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         case 0x63:
         case 0x64:
         case 0x65: {
-            double b = rt.ToNumber(Pop(c));
+            Value bv = Pop(c);
             double a = rt.ToNumber(Pop(c));
+            double b = rt.ToNumber(bv);
             int32_t x = ToInt32(a);
             int32_t y = ToInt32(b);
             double res = 0;
@@ -870,7 +889,11 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                 res = x >> (y & 31);
                 break;
             default:
-                res = static_cast<uint32_t>(x) >> (y & 31);
+                // Older players keep the result as a signed 32-bit integer.
+                if (ver < 10)
+                    res = static_cast<int32_t>(static_cast<uint32_t>(x) >> (y & 31));
+                else
+                    res = static_cast<uint32_t>(x) >> (y & 31);
                 break;
             }
             Push(rt, c, Value::Num(res));
@@ -914,7 +937,14 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         }
         case 0x41: { // DefineLocal2
             std::string name = rt.ToString(Pop(c));
-            if (c.activation) {
+            if (HasPathChars(name, false)) {
+                size_t sep = name.find_last_of(":/");
+                Object* t = sep == 0 ? rt.ClipObject(rt.host().Root())
+                                     : rt.ResolveTarget(name.substr(0, sep), c.target);
+                std::string var = name.substr(sep + 1);
+                if (t && !rt.HasProperty(t, var))
+                    rt.SetMember(t, var, Value::Undef());
+            } else if (c.activation) {
                 if (!c.activation->Find(name))
                     c.activation->Put(name, Value::Undef());
             } else {
@@ -985,17 +1015,15 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             Value nameV = Pop(c);
             Args args = PopArgs(rt, c);
             std::string name = rt.ToString(nameV);
-            Value fn = GetVariable(rt, c, name);
-            Value thisv = c.thisObj;
+            // `this` of a plain call is the scope object the name was found on.
+            Object* holder = nullptr;
+            Value fn = HasPathChars(name, rt.version() >= 5) ? GetVariable(rt, c, name)
+                                                            : LookupPlain(rt, c, name, &holder);
             if (Object* fo = fn.AsObject(); fo && fo->kind == ObjKind::Super) {
                 Push(rt, c, DoCallMethod(rt, c, fn, Value::Undef(), args));
                 break;
             }
-            // A plain call runs on the timeline the function was defined on.
-            if (Object* fo = fn.AsObject(); fo && fo->code)
-                thisv = Value::Obj(rt.ClipObject(fo->code->target));
-            if (thisv.IsUndefined())
-                thisv = c.thisObj;
+            Value thisv = holder ? Value::Obj(holder) : c.thisObj;
             Push(rt, c, rt.Call(fn, thisv, args));
             break;
         }
@@ -1291,10 +1319,13 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
     c.originalTarget = code->target;
     c.callee = fn;
     c.homeProto = homeProto;
-    // The timeline a method runs on is the clip it was called on.
-    if (Object* t = thisv.AsObject(); t && t->kind == ObjKind::Clip && t->clip) {
-        c.target = t->clip;
-        c.originalTarget = t->clip;
+    // From version 6 actions in a function work on the timeline it was
+    // defined on (unless that is gone); before, on the clip it was called on.
+    if (rt.version() <= 5 || (!rt.host().Parent(c.target) && c.target != rt.host().Root())) {
+        if (Object* t = thisv.AsObject(); t && t->kind == ObjKind::Clip && t->clip) {
+            c.target = t->clip;
+            c.originalTarget = t->clip;
+        }
     }
     if (!code->v2) {
         c.regs.resize(4);

@@ -33,7 +33,7 @@ bool ArrayIndex(const std::string& s, uint32_t& out) {
             return false;
         v = v * 10 + static_cast<uint64_t>(c - '0');
     }
-    if (v >= 0xFFFFFFFFull)
+    if (v >= 0x80000000ull)
         return false;
     out = static_cast<uint32_t>(v);
     return true;
@@ -49,6 +49,7 @@ Runtime::DepthGuard::DepthGuard(Runtime& r) : rt(r) {
 Runtime::DepthGuard::~DepthGuard() { --rt.depth_; }
 
 Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion) {
+    stepsLeft_ = limits.stepsPerEntry; // the installers call natives
     objectProto = NewObject(nullptr);
     functionProto = NewObject(objectProto);
     functionProto->kind = ObjKind::Function;
@@ -62,6 +63,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallNumberBooleanMath(*this);
     InstallDate(*this);
     InstallMovieClip(*this);
+    InstallStubs(*this);
     heapAtLastCollect_ = heap_.size();
 }
 
@@ -484,7 +486,7 @@ Value Runtime::GetMember(Object* o, const std::string& name) {
             return Value::Obj(ClipObject(host_.Parent(o->clip)));
         if (NamesEqual(name, "_root", false))
             return Value::Obj(ClipObject(host_.Root()));
-        if (NamesEqual(name, "_global", false))
+        if (version_ >= 6 && NamesEqual(name, "_global", false))
             return Value::Obj(global);
     }
     if (o->kind == ObjKind::Array && name == "length")
@@ -597,7 +599,7 @@ void Runtime::SetMember(Object* o, const std::string& name, const Value& vIn) {
     if (o->kind == ObjKind::Array) {
         uint32_t idx;
         if (ArrayIndex(name, idx) && idx + 1.0 > ArrayLength(o))
-            o->primitive = Value::Num(idx + 1.0);
+            o->primitive = Value::Num(static_cast<double>(ToInt32(idx + 1.0)));
     }
 }
 
@@ -775,8 +777,9 @@ Value Runtime::ToPrimitive(const Value& v, int hint) {
     Object* o = v.AsObject();
     if (!o)
         return v;
-    if (o->kind == ObjKind::Clip && hint != 1)
-        return Value::Str(ClipPath(o->clip, false));
+    // A clip is its path as text, and no number.
+    if (o->kind == ObjKind::Clip)
+        return hint == 2 ? Value::Str(ClipPath(o->clip, false)) : v;
     if (hint == 0 && o->kind == ObjKind::Date)
         hint = 2;
     const char* first = hint == 2 ? "toString" : "valueOf";

@@ -225,6 +225,7 @@ void InstallString(Runtime& rt);
 void InstallNumberBooleanMath(Runtime& rt);
 void InstallDate(Runtime& rt);
 void InstallMovieClip(Runtime& rt);
+void InstallStubs(Runtime& rt);
 
 // Argument helper for natives.
 inline const Value& Arg(const Args& a, size_t i) {

@@ -184,7 +184,7 @@ double StringToNumber(const std::string& s, int version) {
     double v = 0;
     size_t used = ScanDecimal(s, i, v);
     if (used == 0 || i + used != n)
-        return std::nan("");
+        return version <= 4 ? 0.0 : std::nan("");
     return v;
 }
 

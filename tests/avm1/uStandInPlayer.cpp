@@ -131,6 +131,11 @@ void StandInPlayer::EnterFrame(ClipId id, int frame, bool run) {
             if (Clip* existing = Get(it->second); existing && existing->scripted)
                 continue;
         }
+        int nesting = 0;
+        for (ClipId a = id; a && nesting < 64; a = Parent(a))
+            ++nesting;
+        if (nesting >= 64)
+            continue; // a sprite that contains itself
         auto sprite = movie_.sprites.find(pl.character);
         const Timeline* def = sprite == movie_.sprites.end() ? nullptr : &sprite->second;
         ClipId child = NewClip(id, def, pl.name, pl.depth);
