@@ -12,7 +12,8 @@ inline Object* Def(Runtime& rt, Object* on, const char* name, NativeFn fn, int t
 }
 
 // A constructor with its prototype object wired both ways.
-inline Object* DefClass(Runtime& rt, const char* name, NativeFn ctor, NativeFn call, Object* proto) {
+inline Object* DefClass(Runtime& rt, const char* name, NativeFn ctor, NativeFn call,
+                        Object* proto) {
     Object* f = rt.NewNative(call ? call : ctor);
     f->nativeCtor = ctor;
     f->Put("prototype", Value::Obj(proto), kDontEnum | kDontDelete);
@@ -21,7 +22,11 @@ inline Object* DefClass(Runtime& rt, const char* name, NativeFn ctor, NativeFn c
     return f;
 }
 
-inline double NumArg(Runtime& rt, const Args& a, size_t i) { return rt.ToNumber(Arg(a, i)); }
-inline std::string StrArg(Runtime& rt, const Args& a, size_t i) { return rt.ToString(Arg(a, i)); }
+inline double NumArg(Runtime& rt, const Args& a, size_t i) {
+    return rt.ToNumber(Arg(a, i));
+}
+inline std::string StrArg(Runtime& rt, const Args& a, size_t i) {
+    return rt.ToString(Arg(a, i));
+}
 
 } // namespace zembra::avm1

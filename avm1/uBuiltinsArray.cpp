@@ -108,7 +108,8 @@ Value Slice(Runtime& rt, Object*, const Value& thisv, Args& args) {
     std::vector<Value> vals = rt.ArrayValues(a);
     double len = static_cast<double>(vals.size());
     double s = args.empty() ? 0 : ClampIndex(rt.ToNumber(args[0]), len);
-    double e = args.size() < 2 || args[1].IsUndefined() ? len : ClampIndex(rt.ToNumber(args[1]), len);
+    double e =
+        args.size() < 2 || args[1].IsUndefined() ? len : ClampIndex(rt.ToNumber(args[1]), len);
     std::vector<Value> out;
     for (double i = s; i < e; ++i)
         out.push_back(vals[static_cast<size_t>(i)]);
@@ -131,7 +132,8 @@ Value Splice(Runtime& rt, Object*, const Value& thisv, Args& args) {
     }
     size_t si = static_cast<size_t>(s);
     size_t ci = static_cast<size_t>(count);
-    std::vector<Value> removed(vals.begin() + static_cast<long>(si), vals.begin() + static_cast<long>(si + ci));
+    std::vector<Value> removed(vals.begin() + static_cast<long>(si),
+                               vals.begin() + static_cast<long>(si + ci));
     vals.erase(vals.begin() + static_cast<long>(si), vals.begin() + static_cast<long>(si + ci));
     if (args.size() > 2)
         vals.insert(vals.begin() + static_cast<long>(si), args.begin() + 2, args.end());
@@ -188,8 +190,7 @@ Value Reverse(Runtime& rt, Object*, const Value& thisv, Args&) {
 }
 
 // Merge sort: safe with comparators that are not consistent.
-template <class Less>
-void MergeSort(std::vector<size_t>& idx, Less less, Runtime& rt) {
+template <class Less> void MergeSort(std::vector<size_t>& idx, Less less, Runtime& rt) {
     std::vector<size_t> tmp(idx.size());
     for (size_t width = 1; width < idx.size(); width *= 2) {
         for (size_t lo = 0; lo < idx.size(); lo += 2 * width) {
@@ -253,7 +254,8 @@ Value SortCore(Runtime& rt, Object* a, const std::vector<Value>& vals,
         int r;
         if (cmp.AsObject()) {
             Args ca{keys[x], keys[y]};
-            r = static_cast<int>(std::max(-1.0, std::min(1.0, rt.ToNumber(rt.Call(cmp, Value::Undef(), ca)))));
+            r = static_cast<int>(
+                std::max(-1.0, std::min(1.0, rt.ToNumber(rt.Call(cmp, Value::Undef(), ca)))));
         } else {
             r = CompareBy(rt, keys[x], keys[y], flags);
         }
@@ -261,7 +263,8 @@ Value SortCore(Runtime& rt, Object* a, const std::vector<Value>& vals,
             dup = true;
         return (flags & kDescending) ? -r : r;
     };
-    MergeSort(idx, [&](size_t x, size_t y) { return compare(x, y) < 0; }, rt);
+    MergeSort(
+        idx, [&](size_t x, size_t y) { return compare(x, y) < 0; }, rt);
     if ((flags & kUnique) && dup) {
         // Only a true duplicate counts; re-check neighbours.
         for (size_t i = 1; i < idx.size(); ++i)
@@ -336,7 +339,8 @@ Value SortOn(Runtime& rt, Object*, const Value& thisv, Args& args) {
         dup = true;
         return 0;
     };
-    MergeSort(idx, [&](size_t x, size_t y) { return compare(x, y) < 0; }, rt);
+    MergeSort(
+        idx, [&](size_t x, size_t y) { return compare(x, y) < 0; }, rt);
     if ((flags & kUnique) && dup)
         return Value::Num(0);
     if (flags & kIndexed) {
@@ -371,8 +375,10 @@ void InstallArray(Runtime& rt) {
     Def(rt, ap, "reverse", Reverse);
     Def(rt, ap, "sort", Sort);
     Def(rt, ap, "sortOn", SortOn);
-    const std::pair<const char*, int> consts[] = {{"CASEINSENSITIVE", 1}, {"DESCENDING", 2},
-                                                  {"UNIQUESORT", 4},      {"RETURNINDEXEDARRAY", 8},
+    const std::pair<const char*, int> consts[] = {{"CASEINSENSITIVE", 1},
+                                                  {"DESCENDING", 2},
+                                                  {"UNIQUESORT", 4},
+                                                  {"RETURNINDEXEDARRAY", 8},
                                                   {"NUMERIC", 16}};
     for (auto& c : consts)
         ctor->Put(c.first, Value::Num(c.second), kDontEnum | kDontDelete | kReadOnly);

@@ -68,7 +68,21 @@ Value BoolValueOf(Runtime& rt, Object*, const Value& thisv, Args&) {
 
 // ---- Math
 
-enum MathFn { kAbs, kAcos, kAsin, kAtan, kCeil, kCos, kExp, kFloor, kLog, kRound, kSin, kSqrt, kTan };
+enum MathFn {
+    kAbs,
+    kAcos,
+    kAsin,
+    kAtan,
+    kCeil,
+    kCos,
+    kExp,
+    kFloor,
+    kLog,
+    kRound,
+    kSin,
+    kSqrt,
+    kTan
+};
 
 Value Math1(Runtime& rt, Object* self, const Value&, Args& args) {
     double x = args.empty() ? std::nan("") : rt.ToNumber(args[0]);
@@ -76,19 +90,32 @@ Value Math1(Runtime& rt, Object* self, const Value&, Args& args) {
     if (args.size() > 1)
         rt.ToNumber(args[1]);
     switch (self->nativeTag) {
-    case kAbs: return Value::Num(std::fabs(x));
-    case kAcos: return Value::Num(std::acos(x));
-    case kAsin: return Value::Num(std::asin(x));
-    case kAtan: return Value::Num(std::atan(x));
-    case kCeil: return Value::Num(std::ceil(x));
-    case kCos: return Value::Num(std::cos(x));
-    case kExp: return Value::Num(std::exp(x));
-    case kFloor: return Value::Num(std::floor(x));
-    case kLog: return Value::Num(std::log(x));
-    case kRound: return Value::Num(std::floor(x + 0.5));
-    case kSin: return Value::Num(std::sin(x));
-    case kSqrt: return Value::Num(std::sqrt(x));
-    case kTan: return Value::Num(std::tan(x));
+    case kAbs:
+        return Value::Num(std::fabs(x));
+    case kAcos:
+        return Value::Num(std::acos(x));
+    case kAsin:
+        return Value::Num(std::asin(x));
+    case kAtan:
+        return Value::Num(std::atan(x));
+    case kCeil:
+        return Value::Num(std::ceil(x));
+    case kCos:
+        return Value::Num(std::cos(x));
+    case kExp:
+        return Value::Num(std::exp(x));
+    case kFloor:
+        return Value::Num(std::floor(x));
+    case kLog:
+        return Value::Num(std::log(x));
+    case kRound:
+        return Value::Num(std::floor(x + 0.5));
+    case kSin:
+        return Value::Num(std::sin(x));
+    case kSqrt:
+        return Value::Num(std::sqrt(x));
+    case kTan:
+        return Value::Num(std::tan(x));
     }
     return Value::Num(std::nan(""));
 }
@@ -141,7 +168,9 @@ double MakeDay(double year, double month, double date) {
     return day + date - 1;
 }
 
-double MakeTime(double h, double mi, double s, double ms) { return h * 3600000 + mi * 60000 + s * 1000 + ms; }
+double MakeTime(double h, double mi, double s, double ms) {
+    return h * 3600000 + mi * 60000 + s * 1000 + ms;
+}
 
 struct Civil {
     double year, month, date, hours, minutes, seconds, ms, day;
@@ -213,7 +242,8 @@ Value DateUTC(Runtime& rt, Object*, const Value&, Args& args) {
         return Value::Num(std::nan(""));
     if (f[0] >= 0 && f[0] <= 99)
         f[0] += 1900;
-    return Value::Num(TimeClip(MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6])));
+    return Value::Num(
+        TimeClip(MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6])));
 }
 
 double ThisTime(const Value& thisv) {
@@ -231,16 +261,26 @@ Value DateGet(Runtime&, Object* self, const Value& thisv, Args&) {
         return Value::Num(t);
     Civil c = Split(t);
     switch (self->nativeTag) {
-    case kYear: return Value::Num(c.year);
-    case kShortYear: return Value::Num(c.year - 1900);
-    case kMonth: return Value::Num(c.month);
-    case kDate: return Value::Num(c.date);
-    case kHours: return Value::Num(c.hours);
-    case kMinutes: return Value::Num(c.minutes);
-    case kSeconds: return Value::Num(c.seconds);
-    case kMs: return Value::Num(c.ms);
-    case kDay: return Value::Num(c.day);
-    default: return Value::Num(t);
+    case kYear:
+        return Value::Num(c.year);
+    case kShortYear:
+        return Value::Num(c.year - 1900);
+    case kMonth:
+        return Value::Num(c.month);
+    case kDate:
+        return Value::Num(c.date);
+    case kHours:
+        return Value::Num(c.hours);
+    case kMinutes:
+        return Value::Num(c.minutes);
+    case kSeconds:
+        return Value::Num(c.seconds);
+    case kMs:
+        return Value::Num(c.ms);
+    case kDay:
+        return Value::Num(c.day);
+    default:
+        return Value::Num(t);
     }
 }
 
@@ -260,15 +300,40 @@ Value DateSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     int first = 0;
     int maxArgs = 1;
     switch (self->nativeTag) {
-    case kYear: first = 0; maxArgs = 3; break;
-    case kShortYear: first = 0; maxArgs = 1; break;
-    case kMonth: first = 1; maxArgs = 2; break;
-    case kDate: first = 2; maxArgs = 1; break;
-    case kHours: first = 3; maxArgs = 4; break;
-    case kMinutes: first = 4; maxArgs = 3; break;
-    case kSeconds: first = 5; maxArgs = 2; break;
-    case kMs: first = 6; maxArgs = 1; break;
-    default: break;
+    case kYear:
+        first = 0;
+        maxArgs = 3;
+        break;
+    case kShortYear:
+        first = 0;
+        maxArgs = 1;
+        break;
+    case kMonth:
+        first = 1;
+        maxArgs = 2;
+        break;
+    case kDate:
+        first = 2;
+        maxArgs = 1;
+        break;
+    case kHours:
+        first = 3;
+        maxArgs = 4;
+        break;
+    case kMinutes:
+        first = 4;
+        maxArgs = 3;
+        break;
+    case kSeconds:
+        first = 5;
+        maxArgs = 2;
+        break;
+    case kMs:
+        first = 6;
+        maxArgs = 1;
+        break;
+    default:
+        break;
     }
     if (args.empty()) {
         o->primitive = Value::Num(std::nan(""));
@@ -278,7 +343,8 @@ Value DateSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
         f[first + i] = rt.ToNumber(args[static_cast<size_t>(i)]);
     if (self->nativeTag == kShortYear && f[0] >= 0 && f[0] <= 99)
         f[0] += 1900;
-    o->primitive = Value::Num(TimeClip(MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6])));
+    o->primitive = Value::Num(
+        TimeClip(MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6])));
     return o->primitive;
 }
 
@@ -291,13 +357,16 @@ Value DateToString(Runtime&, Object*, const Value& thisv, Args&) {
     static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d", days[static_cast<int>(c.day)],
-                  months[static_cast<int>(c.month)], static_cast<int>(c.date), static_cast<int>(c.hours),
-                  static_cast<int>(c.minutes), static_cast<int>(c.seconds), static_cast<int>(c.year));
+    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d",
+                  days[static_cast<int>(c.day)], months[static_cast<int>(c.month)],
+                  static_cast<int>(c.date), static_cast<int>(c.hours), static_cast<int>(c.minutes),
+                  static_cast<int>(c.seconds), static_cast<int>(c.year));
     return Value::Str(buf);
 }
 
-Value DateValueOf(Runtime&, Object*, const Value& thisv, Args&) { return Value::Num(ThisTime(thisv)); }
+Value DateValueOf(Runtime&, Object*, const Value& thisv, Args&) {
+    return Value::Num(ThisTime(thisv));
+}
 Value ZeroOffset(Runtime&, Object*, const Value& thisv, Args&) {
     return Value::Num(std::isnan(ThisTime(thisv)) ? std::nan("") : 0);
 }
@@ -324,8 +393,8 @@ void InstallNumberBooleanMath(Runtime& rt) {
     Object* m = rt.NewPlain();
     rt.global->Put("Math", Value::Obj(m), kDontEnum);
     const std::pair<const char*, int> ones[] = {
-        {"abs", kAbs}, {"acos", kAcos}, {"asin", kAsin}, {"atan", kAtan}, {"ceil", kCeil},
-        {"cos", kCos}, {"exp", kExp},   {"floor", kFloor}, {"log", kLog}, {"round", kRound},
+        {"abs", kAbs}, {"acos", kAcos}, {"asin", kAsin},   {"atan", kAtan}, {"ceil", kCeil},
+        {"cos", kCos}, {"exp", kExp},   {"floor", kFloor}, {"log", kLog},   {"round", kRound},
         {"sin", kSin}, {"sqrt", kSqrt}, {"tan", kTan}};
     for (auto& f : ones)
         Def(rt, m, f.first, Math1, f.second);
@@ -335,8 +404,8 @@ void InstallNumberBooleanMath(Runtime& rt) {
     Def(rt, m, "max", MinMax, 1);
     Def(rt, m, "random", Random);
     const std::pair<const char*, double> consts[] = {
-        {"E", 2.718281828459045},   {"LN10", 2.302585092994046}, {"LN2", 0.6931471805599453},
-        {"LOG10E", 0.4342944819032518}, {"LOG2E", 1.4426950408889634}, {"PI", 3.141592653589793},
+        {"E", 2.718281828459045},        {"LN10", 2.302585092994046},   {"LN2", 0.6931471805599453},
+        {"LOG10E", 0.4342944819032518},  {"LOG2E", 1.4426950408889634}, {"PI", 3.141592653589793},
         {"SQRT1_2", 0.7071067811865476}, {"SQRT2", 1.4142135623730951}};
     for (auto& c : consts)
         m->Put(c.first, Value::Num(c.second), ro);
@@ -348,9 +417,8 @@ void InstallDate(Runtime& rt) {
     Def(rt, ctor, "UTC", DateUTC);
     Object* p = rt.dateProto;
     const std::pair<const char*, int> fields[] = {
-        {"FullYear", kYear}, {"Month", kMonth},     {"Date", kDate},
-        {"Hours", kHours},   {"Minutes", kMinutes}, {"Seconds", kSeconds},
-        {"Milliseconds", kMs}};
+        {"FullYear", kYear},   {"Month", kMonth},     {"Date", kDate},      {"Hours", kHours},
+        {"Minutes", kMinutes}, {"Seconds", kSeconds}, {"Milliseconds", kMs}};
     for (auto& f : fields) {
         std::string n = f.first;
         Def(rt, p, ("get" + n).c_str(), DateGet, f.second);

@@ -20,10 +20,18 @@ Value Timeline(Runtime& rt, Object* self, const Value& thisv, Args& args) {
         return Value::Undef();
     Host& h = rt.host();
     switch (self->nativeTag) {
-    case kPlay: h.Play(c); break;
-    case kStop: h.Stop(c); break;
-    case kNext: h.NextFrame(c); break;
-    case kPrev: h.PrevFrame(c); break;
+    case kPlay:
+        h.Play(c);
+        break;
+    case kStop:
+        h.Stop(c);
+        break;
+    case kNext:
+        h.NextFrame(c);
+        break;
+    case kPrev:
+        h.PrevFrame(c);
+        break;
     default: {
         bool play = self->nativeTag == kGotoPlay;
         const Value& f = Arg(args, 0);

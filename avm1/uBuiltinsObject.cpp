@@ -139,7 +139,9 @@ Value FnApply(Runtime& rt, Object*, const Value& thisv, Args& args) {
     return rt.Call(thisv, self, list);
 }
 
-Value FnToString(Runtime&, Object*, const Value&, Args&) { return Value::Str("[type Function]"); }
+Value FnToString(Runtime&, Object*, const Value&, Args&) {
+    return Value::Str("[type Function]");
+}
 
 Value ErrorCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* o = thisv.AsObject();
@@ -362,7 +364,9 @@ Value BcInitialize(Runtime& rt, Object*, const Value&, Args& args) {
     return Value::Undef();
 }
 
-Value Noop(Runtime&, Object*, const Value&, Args&) { return Value::Undef(); }
+Value Noop(Runtime&, Object*, const Value&, Args&) {
+    return Value::Undef();
+}
 
 } // namespace
 

@@ -9,9 +9,15 @@ namespace zembra::avm1 {
 
 namespace {
 
-Value PlainCtor(Runtime&, Object*, const Value& thisv, Args&) { return thisv; }
-Value Noop(Runtime&, Object*, const Value&, Args&) { return Value::Undef(); }
-Value False(Runtime&, Object*, const Value&, Args&) { return Value::Bool(false); }
+Value PlainCtor(Runtime&, Object*, const Value& thisv, Args&) {
+    return thisv;
+}
+Value Noop(Runtime&, Object*, const Value&, Args&) {
+    return Value::Undef();
+}
+Value False(Runtime&, Object*, const Value&, Args&) {
+    return Value::Bool(false);
+}
 
 Object* StubClass(Runtime& rt, Object* on, const char* name) {
     Object* proto = rt.NewPlain();
@@ -47,10 +53,27 @@ void InstallStubs(Runtime& rt) {
     g->Put("Accessibility", Value::Obj(acc), kDontEnum);
     Def(rt, acc, "isActive", False);
     Def(rt, acc, "updateProperties", Noop);
-    for (const char* n : {"Button", "Camera", "Color", "ContextMenu", "ContextMenuItem", "LoadVars",
-                          "LocalConnection", "Microphone", "MovieClipLoader", "NetConnection",
-                          "NetStream", "PrintJob", "SharedObject", "Sound", "TextField",
-                          "TextFormat", "TextSnapshot", "Video", "XML", "XMLNode", "XMLSocket"})
+    for (const char* n : {"Button",
+                          "Camera",
+                          "Color",
+                          "ContextMenu",
+                          "ContextMenuItem",
+                          "LoadVars",
+                          "LocalConnection",
+                          "Microphone",
+                          "MovieClipLoader",
+                          "NetConnection",
+                          "NetStream",
+                          "PrintJob",
+                          "SharedObject",
+                          "Sound",
+                          "TextField",
+                          "TextFormat",
+                          "TextSnapshot",
+                          "Video",
+                          "XML",
+                          "XMLNode",
+                          "XMLSocket"})
         StubClass(rt, g, n);
     if (Object* tf = rt.GetMember(g, "TextField").AsObject())
         StubClass(rt, tf, "StyleSheet");

@@ -12,9 +12,28 @@ using ClipId = uint32_t;
 
 // Display properties in the order of their GetProperty/SetProperty index.
 enum class ClipProp : int {
-    X = 0, Y, XScale, YScale, CurrentFrame, TotalFrames, Alpha, Visible, Width, Height,
-    Rotation, Target, FramesLoaded, Name, DropTarget, Url, HighQuality, FocusRect,
-    SoundBufTime, Quality, XMouse, YMouse,
+    X = 0,
+    Y,
+    XScale,
+    YScale,
+    CurrentFrame,
+    TotalFrames,
+    Alpha,
+    Visible,
+    Width,
+    Height,
+    Rotation,
+    Target,
+    FramesLoaded,
+    Name,
+    DropTarget,
+    Url,
+    HighQuality,
+    FocusRect,
+    SoundBufTime,
+    Quality,
+    XMouse,
+    YMouse,
     Count
 };
 
@@ -42,7 +61,8 @@ class Host {
     // are text and go through GetPropertyText.
     virtual double GetProperty(ClipId clip, ClipProp prop) = 0;
     virtual std::string GetPropertyText(ClipId clip, ClipProp prop) = 0;
-    virtual void SetProperty(ClipId clip, ClipProp prop, double number, const std::string& text) = 0;
+    virtual void SetProperty(ClipId clip, ClipProp prop, double number,
+                             const std::string& text) = 0;
 
     // Frame numbers are 1-based; a goto past the end clamps (the host's rule).
     virtual void GotoFrame(ClipId clip, int frame, bool play) = 0;
@@ -50,22 +70,43 @@ class Host {
     virtual bool GotoLabel(ClipId clip, const std::string& label, bool play) = 0;
     virtual void Play(ClipId clip) = 0;
     virtual void Stop(ClipId clip) = 0;
-    virtual void NextFrame(ClipId clip) { GotoFrame(clip, static_cast<int>(GetProperty(clip, ClipProp::CurrentFrame)) + 1, false); }
-    virtual void PrevFrame(ClipId clip) { GotoFrame(clip, static_cast<int>(GetProperty(clip, ClipProp::CurrentFrame)) - 1, false); }
+    virtual void NextFrame(ClipId clip) {
+        GotoFrame(clip, static_cast<int>(GetProperty(clip, ClipProp::CurrentFrame)) + 1, false);
+    }
+    virtual void PrevFrame(ClipId clip) {
+        GotoFrame(clip, static_cast<int>(GetProperty(clip, ClipProp::CurrentFrame)) - 1, false);
+    }
     // True when `frame` (1-based) or the label is loaded (always, for a
     // movie read whole).
-    virtual bool FrameLoaded(ClipId clip, int frame) { (void)clip, (void)frame; return true; }
+    virtual bool FrameLoaded(ClipId clip, int frame) {
+        (void)clip, (void)frame;
+        return true;
+    }
 
-    virtual ClipId Duplicate(ClipId clip, const std::string& name, int depth) { (void)clip, (void)name, (void)depth; return 0; }
+    virtual ClipId Duplicate(ClipId clip, const std::string& name, int depth) {
+        (void)clip, (void)name, (void)depth;
+        return 0;
+    }
     virtual void Remove(ClipId clip) { (void)clip; }
-    virtual ClipId CreateEmpty(ClipId parent, const std::string& name, int depth) { (void)parent, (void)name, (void)depth; return 0; }
-    virtual ClipId Attach(ClipId parent, const std::string& linkage, const std::string& name, int depth) {
+    virtual ClipId CreateEmpty(ClipId parent, const std::string& name, int depth) {
+        (void)parent, (void)name, (void)depth;
+        return 0;
+    }
+    virtual ClipId Attach(ClipId parent, const std::string& linkage, const std::string& name,
+                          int depth) {
         (void)parent, (void)linkage, (void)name, (void)depth;
         return 0;
     }
-    virtual int Depth(ClipId clip) { (void)clip; return 0; }
-    virtual int NextHighestDepth(ClipId clip) { (void)clip; return 0; }
-    virtual void StartDrag(ClipId clip, bool lockCenter, bool constrain, double l, double t, double r, double b) {
+    virtual int Depth(ClipId clip) {
+        (void)clip;
+        return 0;
+    }
+    virtual int NextHighestDepth(ClipId clip) {
+        (void)clip;
+        return 0;
+    }
+    virtual void StartDrag(ClipId clip, bool lockCenter, bool constrain, double l, double t,
+                           double r, double b) {
         (void)clip, (void)lockCenter, (void)constrain, (void)l, (void)t, (void)r, (void)b;
     }
     virtual void StopDrag() {}

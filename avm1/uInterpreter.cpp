@@ -155,7 +155,7 @@ Value LookupDotted(Runtime& rt, Context& c, const std::string& name) {
         std::string seg = name.substr(i + 1, j == std::string::npos ? j : j - i - 1);
         if (seg.empty() && j == std::string::npos)
             break;
-        if (seg == "" ) {
+        if (seg == "") {
             // ".." is a parent step in dotted paths too.
             Object* o = cur.AsObject();
             cur = (o && o->kind == ObjKind::Clip && o->clip)
@@ -203,7 +203,7 @@ void SetVariable(Runtime& rt, Context& c, const std::string& name, const Value& 
         Object* t = nullptr;
         if (name[sep] == '.' && !HasPathChars(path, false)) {
             t = (path.find('.') != std::string::npos ? LookupDotted(rt, c, path)
-                                                      : LookupPlain(rt, c, path))
+                                                     : LookupPlain(rt, c, path))
                     .AsObject();
         } else {
             t = path.empty() && name[0] == '/' ? rt.ClipObject(rt.host().Root())
@@ -243,7 +243,9 @@ Object* MakeSuper(Runtime& rt, const Value& thisv, Object* homeProto) {
     return s;
 }
 
-std::u16string Units(Runtime& rt, const Value& v) { return Utf8ToUtf16(rt.ToString(v)); }
+std::u16string Units(Runtime& rt, const Value& v) {
+    return Utf8ToUtf16(rt.ToString(v));
+}
 
 // Substring by 1-based index and count in code units (StringExtract).
 std::string Extract(Runtime& rt, const Value& sv, double index, double count) {
@@ -303,7 +305,8 @@ Args PopArgs(Runtime& rt, Context& c) {
     Args args;
     if (!(n > 0))
         return args;
-    size_t count = n > static_cast<double>(c.stack.size()) ? c.stack.size() : static_cast<size_t>(n);
+    size_t count =
+        n > static_cast<double>(c.stack.size()) ? c.stack.size() : static_cast<size_t>(n);
     args.reserve(count);
     for (size_t i = 0; i < count; ++i)
         args.push_back(Pop(c));
@@ -572,11 +575,28 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             Object* o = rt.ClipObject(clip);
             int i = static_cast<int>(idx);
             if (o && i >= 0 && i < static_cast<int>(ClipProp::Count)) {
-                static const char* const names[] = {
-                    "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes",
-                    "_alpha", "_visible", "_width", "_height", "_rotation", "_target",
-                    "_framesloaded", "_name", "_droptarget", "_url", "_highquality",
-                    "_focusrect", "_soundbuftime", "_quality", "_xmouse", "_ymouse"};
+                static const char* const names[] = {"_x",
+                                                    "_y",
+                                                    "_xscale",
+                                                    "_yscale",
+                                                    "_currentframe",
+                                                    "_totalframes",
+                                                    "_alpha",
+                                                    "_visible",
+                                                    "_width",
+                                                    "_height",
+                                                    "_rotation",
+                                                    "_target",
+                                                    "_framesloaded",
+                                                    "_name",
+                                                    "_droptarget",
+                                                    "_url",
+                                                    "_highquality",
+                                                    "_focusrect",
+                                                    "_soundbuftime",
+                                                    "_quality",
+                                                    "_xmouse",
+                                                    "_ymouse"};
                 Push(rt, c, rt.GetMember(o, names[i]));
             } else {
                 Push(rt, c, Value::Undef());
@@ -597,7 +617,10 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                 if (text)
                     rt.host().SetProperty(clip, p, 0, rt.ToString(v));
                 else
-                    rt.host().SetProperty(clip, p, p == ClipProp::Visible ? (rt.ToBoolean(v) ? 1 : 0) : rt.ToNumber(v), std::string());
+                    rt.host().SetProperty(clip, p,
+                                          p == ClipProp::Visible ? (rt.ToBoolean(v) ? 1 : 0)
+                                                                 : rt.ToNumber(v),
+                                          std::string());
             }
             break;
         }
@@ -786,7 +809,9 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             rt.randomState ^= rt.randomState >> 17;
             rt.randomState ^= rt.randomState << 5;
             int32_t m = ToInt32(max);
-            Push(rt, c, Value::Num(m > 0 ? static_cast<double>(rt.randomState % static_cast<uint32_t>(m)) : 0));
+            Push(rt, c,
+                 Value::Num(m > 0 ? static_cast<double>(rt.randomState % static_cast<uint32_t>(m))
+                                  : 0));
             break;
         }
         case 0x34: // GetTime
@@ -1018,7 +1043,7 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             // `this` of a plain call is the scope object the name was found on.
             Object* holder = nullptr;
             Value fn = HasPathChars(name, rt.version() >= 5) ? GetVariable(rt, c, name)
-                                                            : LookupPlain(rt, c, name, &holder);
+                                                             : LookupPlain(rt, c, name, &holder);
             if (Object* fo = fn.AsObject(); fo && fo->kind == ObjKind::Super) {
                 Push(rt, c, DoCallMethod(rt, c, fn, Value::Undef(), args));
                 break;
@@ -1054,7 +1079,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             double n = rt.ToNumber(Pop(c));
             std::vector<Value> vals;
             if (n > 0) {
-                size_t count = n > static_cast<double>(c.stack.size()) ? c.stack.size() : static_cast<size_t>(n);
+                size_t count = n > static_cast<double>(c.stack.size()) ? c.stack.size()
+                                                                       : static_cast<size_t>(n);
                 for (size_t k = 0; k < count; ++k)
                     vals.push_back(Pop(c));
             }
@@ -1065,7 +1091,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             double n = rt.ToNumber(Pop(c));
             Object* o = rt.NewPlain();
             if (n > 0) {
-                size_t count = n > static_cast<double>(c.stack.size() / 2) ? c.stack.size() / 2 : static_cast<size_t>(n);
+                size_t count = n > static_cast<double>(c.stack.size() / 2) ? c.stack.size() / 2
+                                                                           : static_cast<size_t>(n);
                 std::vector<std::pair<std::string, Value>> pairs;
                 for (size_t k = 0; k < count; ++k) {
                     Value v = Pop(c);
@@ -1105,7 +1132,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             double n = rt.ToNumber(Pop(c));
             std::vector<Object*> ifaces;
             if (n > 0) {
-                size_t count = n > static_cast<double>(c.stack.size()) ? c.stack.size() : static_cast<size_t>(n);
+                size_t count = n > static_cast<double>(c.stack.size()) ? c.stack.size()
+                                                                       : static_cast<size_t>(n);
                 for (size_t k = 0; k < count; ++k)
                     if (Object* i = Pop(c).AsObject())
                         ifaces.push_back(i);
@@ -1287,7 +1315,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             if (take) {
                 long long t = static_cast<long long>(next) + off;
                 if (t < static_cast<long long>(start) || t > static_cast<long long>(end))
-                    return Result{Exit::JumpOut, t < 0 ? static_cast<size_t>(-1) : static_cast<size_t>(t)};
+                    return Result{Exit::JumpOut,
+                                  t < 0 ? static_cast<size_t>(-1) : static_cast<size_t>(t)};
                 jumpTo = static_cast<size_t>(t);
             }
             break;

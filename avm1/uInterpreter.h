@@ -38,8 +38,7 @@ class Interpreter {
     // Runs [start, end) of ctx.bytes.
     static Result Run(Runtime& rt, Context& ctx, size_t start, size_t end);
     // Calls a function defined by DefineFunction/DefineFunction2.
-    static Value Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& args,
-                        Object* homeProto);
+    static Value Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& args, Object* homeProto);
 };
 
 } // namespace zembra::avm1

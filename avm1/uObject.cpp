@@ -2,7 +2,9 @@
 
 namespace zembra::avm1 {
 
-static char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+static char Fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 size_t NameHash::operator()(const std::string& s) const {
     size_t h = 1469598103934665603ull & static_cast<size_t>(-1);

@@ -73,7 +73,7 @@ class Object {
 
     // Functions.
     NativeFn native = nullptr;
-    int nativeTag = 0; // ASnative / shared implementations
+    int nativeTag = 0;             // ASnative / shared implementations
     NativeFn nativeCtor = nullptr; // what `new` runs when it differs
     std::shared_ptr<FunctionCode> code;
     std::shared_ptr<Scope> scope;
@@ -104,7 +104,7 @@ class Object {
 
     // Heap bookkeeping.
     bool marked = false;
-    std::vector<Value> extra; // values a native object keeps alive (bound data)
+    std::vector<Value> extra;        // values a native object keeps alive (bound data)
     std::vector<Object*> interfaces; // ImplementsOp on a prototype
 
   private:

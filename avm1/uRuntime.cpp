@@ -10,10 +10,11 @@ namespace zembra::avm1 {
 namespace {
 
 const char* const kPropNames[] = {
-    "_x",         "_y",          "_xscale",   "_yscale", "_currentframe", "_totalframes",
-    "_alpha",     "_visible",    "_width",    "_height", "_rotation",     "_target",
-    "_framesloaded", "_name",    "_droptarget", "_url",  "_highquality",  "_focusrect",
-    "_soundbuftime", "_quality", "_xmouse",   "_ymouse",
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse",
 };
 
 bool IsTextProp(ClipProp p) {
@@ -46,7 +47,9 @@ Runtime::DepthGuard::DepthGuard(Runtime& r) : rt(r) {
         throw ScriptAbort{"call depth"};
     ++rt.depth_;
 }
-Runtime::DepthGuard::~DepthGuard() { --rt.depth_; }
+Runtime::DepthGuard::~DepthGuard() {
+    --rt.depth_;
+}
 
 Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion) {
     stepsLeft_ = limits.stepsPerEntry; // the installers call natives
@@ -69,7 +72,9 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
 
 Runtime::~Runtime() = default;
 
-std::shared_ptr<Scope> Runtime::GlobalScope() { return globalScope_; }
+std::shared_ptr<Scope> Runtime::GlobalScope() {
+    return globalScope_;
+}
 
 // ---------------------------------------------------------------- entries
 
@@ -151,8 +156,7 @@ bool Runtime::CallObjectMethod(Object* obj, const std::string& name,
     return ok && called;
 }
 
-bool Runtime::CallClipMethod(ClipId clip, const std::string& name,
-                             const std::vector<Value>& args) {
+bool Runtime::CallClipMethod(ClipId clip, const std::string& name, const std::vector<Value>& args) {
     Object* o = nullptr;
     try {
         o = ClipObject(clip);
@@ -331,9 +335,9 @@ void Runtime::CollectGarbage() {
         return;
     for (auto& o : heap_)
         o->marked = false;
-    Object* roots[] = {global,     objectProto, functionProto, arrayProto, stringProto,
-                       numberProto, booleanProto, dateProto,   errorProto, clipProto,
-                       arrayCtor,  objectCtor};
+    Object* roots[] = {global,      objectProto, functionProto, arrayProto,
+                       stringProto, numberProto, booleanProto,  dateProto,
+                       errorProto,  clipProto,   arrayCtor,     objectCtor};
     for (Object* r : roots)
         if (r)
             Mark(r);

@@ -81,7 +81,8 @@ class Runtime {
     // or it stopped early.
     bool CallClipMethod(ClipId clip, const std::string& name, const std::vector<Value>& args = {});
     // Calls obj.name(args) on any object the host holds.
-    bool CallObjectMethod(Object* obj, const std::string& name, const std::vector<Value>& args = {});
+    bool CallObjectMethod(Object* obj, const std::string& name,
+                          const std::vector<Value>& args = {});
     // Runs due intervals and timeouts against the host clock.
     void Tick();
     // The script object of a clip (created on first use).
@@ -180,7 +181,7 @@ class Runtime {
 
     struct Timer {
         int id;
-        Value fn;       // function, or the object when `method` is set
+        Value fn; // function, or the object when `method` is set
         std::string method;
         std::vector<Value> args;
         double interval;

@@ -247,7 +247,9 @@ int32_t ToInt32(double d) {
     return static_cast<int32_t>(u);
 }
 
-uint32_t ToUint32(double d) { return static_cast<uint32_t>(ToInt32(d)); }
+uint32_t ToUint32(double d) {
+    return static_cast<uint32_t>(ToInt32(d));
+}
 
 double ToIntegerValue(double d) {
     if (std::isnan(d))

@@ -121,7 +121,7 @@ Outcome Run(const std::string& dir, std::string& got) {
     std::vector<uint8_t> expected;
     ReadFile(dir + "/output.txt", expected);
     return Lines(std::string(expected.begin(), expected.end())) == Lines(got) ? Outcome::Pass
-                                                                               : Outcome::Fail;
+                                                                              : Outcome::Fail;
 }
 
 std::string Group(const std::string& name) {
@@ -164,10 +164,25 @@ int main(int argc, char** argv) {
         Row& g = groups[Group(name)];
         const char* word = "pass";
         switch (o) {
-        case Outcome::Pass: ++g.pass; ++total.pass; break;
-        case Outcome::Fail: ++g.fail; ++total.fail; word = "fail"; break;
-        case Outcome::Crash: ++g.crash; ++total.crash; word = "CRASH"; break;
-        case Outcome::Hang: ++g.hang; ++total.hang; word = "HANG"; break;
+        case Outcome::Pass:
+            ++g.pass;
+            ++total.pass;
+            break;
+        case Outcome::Fail:
+            ++g.fail;
+            ++total.fail;
+            word = "fail";
+            break;
+        case Outcome::Crash:
+            ++g.crash;
+            ++total.crash;
+            word = "CRASH";
+            break;
+        case Outcome::Hang:
+            ++g.hang;
+            ++total.hang;
+            word = "HANG";
+            break;
         }
         results << word << " " << name << "\n";
         if (cases.size() <= 3 && o != Outcome::Pass)

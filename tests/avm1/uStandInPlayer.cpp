@@ -41,7 +41,8 @@ int StandInPlayer::FrameCount(const Clip& c) const {
     return n < 1 ? 1 : n;
 }
 
-ClipId StandInPlayer::NewClip(ClipId parent, const Timeline* def, const std::string& name, int depth) {
+ClipId StandInPlayer::NewClip(ClipId parent, const Timeline* def, const std::string& name,
+                              int depth) {
     Clip* p = Get(parent);
     if (!p)
         return 0;
@@ -285,7 +286,8 @@ std::string StandInPlayer::GetPropertyText(ClipId clip, ClipProp prop) {
     return std::string();
 }
 
-void StandInPlayer::SetProperty(ClipId clip, ClipProp prop, double number, const std::string& text) {
+void StandInPlayer::SetProperty(ClipId clip, ClipProp prop, double number,
+                                const std::string& text) {
     Clip* c = Get(clip);
     if (!c)
         return;
@@ -346,7 +348,9 @@ ClipId StandInPlayer::Duplicate(ClipId clip, const std::string& name, int depth)
     return id;
 }
 
-void StandInPlayer::Remove(ClipId clip) { RemoveClip(clip); }
+void StandInPlayer::Remove(ClipId clip) {
+    RemoveClip(clip);
+}
 
 ClipId StandInPlayer::CreateEmpty(ClipId parent, const std::string& name, int depth) {
     ClipId id = NewClip(parent, nullptr, name, depth + 16384);
@@ -357,7 +361,8 @@ ClipId StandInPlayer::CreateEmpty(ClipId parent, const std::string& name, int de
     return id;
 }
 
-ClipId StandInPlayer::Attach(ClipId parent, const std::string& linkage, const std::string& name, int depth) {
+ClipId StandInPlayer::Attach(ClipId parent, const std::string& linkage, const std::string& name,
+                             int depth) {
     auto ex = movie_.exports.find(linkage);
     if (ex == movie_.exports.end())
         return 0;

@@ -40,7 +40,8 @@ class StandInPlayer : public Host {
     ClipId Duplicate(ClipId clip, const std::string& name, int depth) override;
     void Remove(ClipId clip) override;
     ClipId CreateEmpty(ClipId parent, const std::string& name, int depth) override;
-    ClipId Attach(ClipId parent, const std::string& linkage, const std::string& name, int depth) override;
+    ClipId Attach(ClipId parent, const std::string& linkage, const std::string& name,
+                  int depth) override;
     int Depth(ClipId clip) override;
     int NextHighestDepth(ClipId clip) override;
     void CallFrame(ClipId clip, const std::string& frame) override;

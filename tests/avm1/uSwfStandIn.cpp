@@ -249,7 +249,8 @@ bool LoadMovie(const std::vector<uint8_t>& file, Movie& out, std::string& error)
         return false;
     }
     std::vector<uint8_t> body;
-    uint32_t length = file[4] | (file[5] << 8) | (file[6] << 16) | (static_cast<uint32_t>(file[7]) << 24);
+    uint32_t length =
+        file[4] | (file[5] << 8) | (file[6] << 16) | (static_cast<uint32_t>(file[7]) << 24);
     out.version = file[3];
     if (file[0] == 'F') {
         body.assign(file.begin() + 8, file.end());

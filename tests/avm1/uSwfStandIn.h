@@ -30,7 +30,7 @@ struct Placement {
 
 struct Frame {
     std::vector<Placement> places;
-    std::vector<Bytes> actions;     // DoAction, in order
+    std::vector<Bytes> actions;                     // DoAction, in order
     std::vector<std::pair<int, Bytes>> initActions; // DoInitAction: sprite id, code
     std::string label;
 };
@@ -45,7 +45,7 @@ struct Movie {
     double frameRate = 0;
     Timeline root;
     std::map<int, Timeline> sprites;
-    std::map<std::string, int> exports; // linkage name -> character id
+    std::map<std::string, int> exports;                              // linkage name -> character id
     std::map<int, std::vector<std::pair<int, Bytes>>> buttonActions; // unused for now
 };
 
