@@ -276,10 +276,11 @@ Value SetPropFlags(Runtime& rt, Object*, const Value&, Args& args) {
     if (!o)
         return Value::Undef();
     const Value& names = Arg(args, 1);
-    int setBits = ToInt32(rt.ToNumber(Arg(args, 2))) & 7;
-    int clearBits = args.size() > 3 ? ToInt32(rt.ToNumber(args[3])) & 7 : 0;
+    const int known = kDontEnum | kDontDelete | kReadOnly | kVersionMask;
+    int setBits = ToInt32(rt.ToNumber(Arg(args, 2))) & known;
+    int clearBits = args.size() > 3 ? ToInt32(rt.ToNumber(args[3])) & known : 0;
     auto apply = [&](Property* p) {
-        p->flags = static_cast<uint8_t>((p->flags & ~clearBits) | setBits);
+        p->flags = static_cast<uint16_t>((p->flags & ~clearBits) | setBits);
     };
     if (names.IsNull() || names.IsUndefined()) {
         for (Property* p : o->OwnInOrder())

@@ -44,7 +44,7 @@ const Property* Object::Find(const std::string& name) const {
     return it == index_.end() ? nullptr : &props_[it->second];
 }
 
-Property& Object::Put(const std::string& name, Value v, uint8_t flagsIfNew) {
+Property& Object::Put(const std::string& name, Value v, uint16_t flagsIfNew) {
     if (Property* p = Find(name)) {
         p->value = std::move(v);
         return *p;

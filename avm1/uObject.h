@@ -19,16 +19,31 @@ class Runtime;
 struct Scope;
 struct FunctionCode;
 
-enum PropFlag : uint8_t {
+enum PropFlag : uint16_t {
     kDontEnum = 1,
     kDontDelete = 2,
     kReadOnly = 4,
+    // Visible only to movies of at least this version (ASSetPropFlags).
+    kVersion6 = 0x80,
+    kVersion7 = 0x100,
+    kVersion7b = 0x400,
+    kVersion8 = 0x1000,
+    kVersion9 = 0x2000,
+    kVersion10 = 0x4000,
+    kVersionMask = kVersion6 | kVersion7 | kVersion7b | kVersion8 | kVersion9 | kVersion10,
 };
+
+// True when the property's version flags hide it from this movie.
+inline bool HiddenForVersion(uint16_t flags, int version) {
+    return ((flags & kVersion6) && version < 6) || ((flags & kVersion7) && version == 6) || ((flags & kVersion7b) && version < 7) ||
+           ((flags & kVersion8) && version < 8) || ((flags & kVersion9) && version < 9) ||
+           ((flags & kVersion10) && version < 10);
+}
 
 struct Property {
     std::string name;
     Value value;
-    uint8_t flags = 0;
+    uint16_t flags = 0;
     Object* getter = nullptr; // addProperty accessors
     Object* setter = nullptr;
     bool alive = true;
@@ -95,7 +110,7 @@ class Object {
     Property* Find(const std::string& name);
     const Property* Find(const std::string& name) const;
     // Adds or replaces the value of an own property (flags kept when it exists).
-    Property& Put(const std::string& name, Value v, uint8_t flagsIfNew = 0);
+    Property& Put(const std::string& name, Value v, uint16_t flagsIfNew = 0);
     bool Remove(const std::string& name);
     // Own properties, most recently added first (the player's for..in order).
     std::vector<const Property*> OwnInReverse() const;

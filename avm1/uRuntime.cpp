@@ -499,7 +499,7 @@ Value Runtime::GetMember(Object* o, const std::string& name) {
         return Value::Num(static_cast<double>(Utf8ToUtf16(o->primitive.AsString()).size()));
     Object* p = o;
     for (int d = 0; p && d < 256; ++d, p = p->proto) {
-        if (Property* prop = p->Find(name)) {
+        if (Property* prop = p->Find(name); prop && !HiddenForVersion(prop->flags, version_)) {
             if (prop->getter) {
                 Args none;
                 return Call(Value::Obj(prop->getter), Value::Obj(o), none);
@@ -544,7 +544,7 @@ bool Runtime::HasProperty(Object* o, const std::string& name) {
         return true;
     Object* p = o;
     for (int d = 0; p && d < 256; ++d, p = p->proto)
-        if (p->Find(name))
+        if (Property* prop = p->Find(name); prop && !HiddenForVersion(prop->flags, version_))
             return true;
     return false;
 }
@@ -582,9 +582,9 @@ void Runtime::SetMember(Object* o, const std::string& name, const Value& vIn) {
     Object* p = o;
     for (int d = 0; p && d < 256; ++d, p = p->proto) {
         Property* prop = p->Find(name);
-        if (!prop)
+        if (!prop || (p != o && HiddenForVersion(prop->flags, version_)))
             continue;
-        if (prop->setter) {
+        if (prop->setter && !HiddenForVersion(prop->flags, version_)) {
             Args a{v};
             Call(Value::Obj(prop->setter), Value::Obj(o), a);
             return;
@@ -595,6 +595,7 @@ void Runtime::SetMember(Object* o, const std::string& name, const Value& vIn) {
             if (prop->flags & kReadOnly)
                 return;
             prop->value = v;
+            prop->flags &= static_cast<uint16_t>(~kVersionMask); // written: visible again
             return;
         }
         break;
