@@ -56,7 +56,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     objectProto = NewObject(nullptr);
     functionProto = NewObject(objectProto);
     functionProto->kind = ObjKind::Function;
-    global = NewObject(objectProto);
+    global = NewObject(nullptr); // _global inherits nothing
     globalScope_ = std::make_shared<Scope>();
     globalScope_->obj = global;
     InstallObjectAndFunction(*this);
@@ -480,8 +480,11 @@ Value Runtime::GetMember(Object* o, const std::string& name) {
     if (!o)
         return Value::Undef();
     Charge();
-    if (name == "__proto__")
-        return o->proto ? Value::Obj(o->proto) : Value::Undef();
+    if (name == "__proto__") {
+        // `super` stands for the parent prototype itself.
+        Object* p = o->kind == ObjKind::Super && o->proto ? o->proto->proto : o->proto;
+        return p ? Value::Obj(p) : Value::Undef();
+    }
     if (o->kind == ObjKind::Clip) {
         ClipProp prop;
         if (IsDisplayProp(name, prop))
@@ -746,7 +749,7 @@ Value Runtime::Construct(const Value& ctorv, Args& args) {
     Value protov = GetMember(ctor, "prototype");
     Object* obj = NewObject(protov.AsObject() ? protov.AsObject() : objectProto);
     obj->Put("__constructor__", ctorv, kDontEnum);
-    if (version_ <= 5)
+    if (version_ <= 6)
         obj->Put("constructor", ctorv, kDontEnum);
     Value r = Call(ctorv, Value::Obj(obj), args, protov.AsObject(), true);
     if (ctor->native && r.IsObject())

@@ -140,12 +140,17 @@ size_t ScanDecimal(const std::string& s, size_t i, double& out) {
 } // namespace
 
 double StringToNumber(const std::string& s, int version) {
+    if (version <= 4) {
+        // The oldest players read the leading number and call the rest 0.
+        double d = ParseFloatPrefix(s);
+        return std::isnan(d) ? 0.0 : d;
+    }
     size_t i = 0;
     size_t n = s.size();
     while (i < n && IsSpace(s[i]))
         ++i;
     if (i == n)
-        return version <= 4 ? 0.0 : std::nan("");
+        return std::nan("");
     if (version >= 6) {
         size_t j = i;
         bool neg = false;
@@ -184,7 +189,7 @@ double StringToNumber(const std::string& s, int version) {
     double v = 0;
     size_t used = ScanDecimal(s, i, v);
     if (used == 0 || i + used != n)
-        return version <= 4 ? 0.0 : std::nan("");
+        return std::nan("");
     return v;
 }
 
