@@ -121,10 +121,14 @@ Value Math1(Runtime& rt, Object* self, const Value&, Args& args) {
 }
 
 Value Atan2(Runtime& rt, Object*, const Value&, Args& args) {
+    if (args.size() < 2)
+        return Value::Num(std::nan(""));
     return Value::Num(std::atan2(NumArg(rt, args, 0), NumArg(rt, args, 1)));
 }
 
 Value Pow(Runtime& rt, Object*, const Value&, Args& args) {
+    if (args.size() < 2)
+        return Value::Num(std::nan(""));
     return Value::Num(std::pow(NumArg(rt, args, 0), NumArg(rt, args, 1)));
 }
 

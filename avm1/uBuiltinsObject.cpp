@@ -170,6 +170,8 @@ Value IsNaN(Runtime& rt, Object*, const Value&, Args& args) {
 }
 
 Value IsFinite(Runtime& rt, Object*, const Value&, Args& args) {
+    if (args.empty())
+        return Value::Bool(false);
     return Value::Bool(std::isfinite(rt.ToNumber(Arg(args, 0))));
 }
 
@@ -185,6 +187,8 @@ Value ParseInt(Runtime& rt, Object*, const Value&, Args& args) {
 }
 
 Value ParseFloat(Runtime& rt, Object*, const Value&, Args& args) {
+    if (args.empty())
+        return Value::Undef();
     return Value::Num(ParseFloatPrefix(rt.ToString(Arg(args, 0))));
 }
 

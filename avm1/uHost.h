@@ -41,7 +41,11 @@ class Host {
   public:
     virtual ~Host() = default;
 
+    // A trace line as the script gave it; "\r" and "\n" inside both start
+    // new lines in the player's log.
     virtual void Trace(const std::string& line) = 0;
+    // Diagnostics the player writes to the same log ("Uncaught exception, ...").
+    virtual void Warning(const std::string& message) { (void)message; }
     // getURL, loadMovie, loadVariables and FSCommand ("FSCommand:" urls).
     // method: 0 none, 1 GET, 2 POST.
     virtual void GetUrl(const std::string& url, const std::string& target, int method) {

@@ -68,9 +68,8 @@ void Push(Runtime& rt, Context& c, Value v) {
     c.stack.push_back(std::move(v));
 }
 
-Value Flag(Runtime& rt, bool b) {
-    return rt.version() >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0);
-}
+// Results of comparisons are booleans; version 4 prints them as 1 and 0.
+Value Flag(Runtime&, bool b) { return Value::Bool(b); }
 
 Object* TargetObject(Runtime& rt, Context& c) {
     if (Object* o = rt.ClipObject(c.target))
@@ -857,7 +856,9 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                     eq = a.AsBool() == b.AsBool();
                     break;
                 case Type::Number:
-                    eq = a.AsNumber() == b.AsNumber();
+                    // NaN equals itself here, unlike in the language it came from.
+                    eq = a.AsNumber() == b.AsNumber() ||
+                         (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
                     break;
                 case Type::String:
                     eq = a.AsString() == b.AsString();
@@ -1099,9 +1100,10 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                     std::string name = rt.ToString(Pop(c));
                     pairs.emplace_back(std::move(name), std::move(v));
                 }
-                // Popped last-first; set in source order.
-                for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
-                    rt.SetMember(o, it->first, it->second);
+                // Set in the order popped (last pair first), as the player
+                // does: for..in then lists them in source order.
+                for (auto& p : pairs)
+                    rt.SetMember(o, p.first, p.second);
             }
             Push(rt, c, Value::Obj(o));
             break;

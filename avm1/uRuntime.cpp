@@ -90,8 +90,18 @@ template <class F> bool Runtime::Guarded(F&& f) {
         f();
     } catch (const ScriptThrow& t) {
         // An uncaught script exception ends the script; the player says so.
-        (void)t;
         ok = false;
+        if (!outer) {
+            --entryDepth_;
+            throw;
+        }
+        std::string text;
+        try {
+            text = ToString(t.value);
+        } catch (...) {
+            text = "[object]";
+        }
+        host_.Warning("Uncaught exception, " + text);
     } catch (const ScriptAbort& a) {
         lastAbort_ = a.why;
         ok = false;
@@ -936,7 +946,8 @@ bool Runtime::AbstractEquals(const Value& a, const Value& b) {
         case Type::Boolean:
             return a.AsBool() == b.AsBool();
         case Type::Number:
-            return a.AsNumber() == b.AsNumber();
+            return a.AsNumber() == b.AsNumber() ||
+                   (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
         case Type::String:
             return a.AsString() == b.AsString();
         case Type::Object:

@@ -148,6 +148,7 @@ TEST(Interpreter, SlashAndDotPathsAndTellTarget) {
 }
 
 TEST(Interpreter, EnumerationMostRecentFirst) {
+    // An object literal is filled last pair first, so it lists in source order.
     Engine e(7);
     Asm a;
     a.PushStr("o").PushStr("a").PushNum(1).PushStr("b").PushNum(2).PushStr("c").PushNum(3);
@@ -156,8 +157,13 @@ TEST(Interpreter, EnumerationMostRecentFirst) {
     a.Label("loop").StoreReg(0).PushUndef().Op(kEquals2).If("done");
     a.PushReg(0).Trace().Jump("loop");
     a.Label("done");
+    a.Get("o").PushStr("d").PushNum(4).Op(kSetMember);
+    a.Get("o").Op(kEnumerate2);
+    a.Label("loop2").StoreReg(0).PushUndef().Op(kEquals2).If("done2");
+    a.PushReg(0).Trace().Jump("loop2");
+    a.Label("done2");
     EXPECT_TRUE(e.Run(a));
-    EXPECT_EQ(e.host.traces, (std::vector<std::string>{"c", "b", "a"}));
+    EXPECT_EQ(e.host.traces, (std::vector<std::string>{"a", "b", "c", "d", "a", "b", "c"}));
 }
 
 TEST(Interpreter, ConstructorsAndPrototypes) {

@@ -241,6 +241,19 @@ void StandInPlayer::Advance() {
 
 // ---- Host
 
+void StandInPlayer::Trace(const std::string& line) {
+    std::string cur;
+    for (char c : line) {
+        if (c == '\r' || c == '\n') {
+            lines_.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    lines_.push_back(cur);
+}
+
 ClipId StandInPlayer::Parent(ClipId clip) {
     Clip* c = Get(clip);
     return c ? c->parent : 0;

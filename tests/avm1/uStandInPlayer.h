@@ -25,7 +25,8 @@ class StandInPlayer : public Host {
     Runtime& runtime() { return *rt_; }
 
     // Host
-    void Trace(const std::string& line) override { lines_.push_back(line); }
+    void Trace(const std::string& line) override;
+    void Warning(const std::string& message) override { lines_.push_back("Warning: " + message); }
     double TimeMs() override { return time_; }
     ClipId Root() override { return 1; }
     ClipId Parent(ClipId clip) override;
