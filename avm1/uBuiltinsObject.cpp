@@ -15,7 +15,8 @@ Value ObjectCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
         return Value::Obj(rt.ToObject(a));
     if (rt.constructing && thisv.AsObject() == rt.constructing)
         return thisv;
-    return Value::Obj(rt.NewPlain());
+    // Called as a function it makes an object that inherits nothing.
+    return Value::Obj(rt.NewObject(nullptr));
 }
 
 Value ObjToString(Runtime& rt, Object*, const Value& thisv, Args&) {

@@ -860,10 +860,18 @@ std::string Runtime::ToString(const Value& v) {
     case Type::String:
         return v.AsString();
     case Type::Object: {
-        Value p = ToPrimitive(v, 2);
-        if (p.IsObject())
-            return "[type Object]";
-        return ToString(p);
+        // Text of an object is what its toString gives, when that is text.
+        Object* o = v.AsObject();
+        if (o->kind == ObjKind::Clip)
+            return ClipPath(o->clip, false);
+        Value f = GetMember(o, "toString");
+        if (f.AsObject() && f.AsObject()->IsFunction()) {
+            Args none;
+            Value r = Call(f, v, none, nullptr);
+            if (r.IsString())
+                return r.AsString();
+        }
+        return o->IsFunction() ? "[type Function]" : "[type Object]";
     }
     }
     return std::string();
