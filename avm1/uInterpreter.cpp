@@ -532,7 +532,7 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             Value v = Pop(c);
             if (v.IsString() && v.AsString().empty()) {
                 c.target = c.originalTarget;
-            } else if (Object* o = v.AsObject()) {
+            } else if (Object* o = v.AsObject(); o && o->kind == ObjKind::Clip) {
                 c.target = o->clip;
             } else {
                 Object* t = rt.ResolveTarget(rt.ToString(v), c.originalTarget);

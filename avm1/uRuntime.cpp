@@ -525,6 +525,8 @@ Value Runtime::GetMember(Object* o, const std::string& name) {
             if (ClipId child = host_.Child(o->clip, name, caseSensitive()))
                 return Value::Obj(ClipObject(child));
         }
+        if (d == 255)
+            throw ScriptAbort{"prototype chain too long"};
     }
     if (name != "__resolve") {
         Value r;
@@ -636,17 +638,23 @@ std::vector<std::string> Runtime::EnumerableNames(Object* o) {
         return out;
     NameEq eq{caseSensitive()};
     std::unordered_map<std::string, bool, NameHash, NameEq> seen(16, NameHash{caseSensitive()}, eq);
+    // Nearest object decides whether a name is listed; the list runs from
+    // the farthest prototype in, each object's newest name first.
+    std::vector<std::vector<std::string>> levels;
     Object* p = o;
     for (int d = 0; p && d < 256; ++d, p = p->proto) {
+        levels.emplace_back();
         for (const Property* prop : p->OwnInReverse()) {
             Charge();
             if (seen.count(prop->name))
                 continue;
             seen.emplace(prop->name, true);
             if (!(prop->flags & kDontEnum))
-                out.push_back(prop->name);
+                levels.back().push_back(prop->name);
         }
     }
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it)
+        out.insert(out.end(), it->begin(), it->end());
     return out;
 }
 
