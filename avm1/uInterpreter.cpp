@@ -325,6 +325,18 @@ Object* NewFunction(Runtime& rt, Context& c, std::shared_ptr<FunctionCode> code)
     code->target = c.originalTarget;
     f->code = std::move(code);
     f->scope = c.scope;
+    if (rt.version() <= 5) {
+        // No closures before version 6: a function sees its timeline and
+        // the globals, not the locals of the function that made it.
+        for (Scope* s = c.scope.get(); s; s = s->parent.get())
+            if (s->base) {
+                std::shared_ptr<Scope> keep = c.scope;
+                while (keep && keep.get() != s)
+                    keep = keep->parent;
+                f->scope = keep;
+                break;
+            }
+    }
     return f;
 }
 
@@ -1356,6 +1368,16 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
         if (Object* t = thisv.AsObject(); t && t->kind == ObjKind::Clip && t->clip) {
             c.target = t->clip;
             c.originalTarget = t->clip;
+        }
+    }
+    if (rt.version() <= 5) {
+        // Without closures the chain is the clip the function runs on.
+        if (Object* base = rt.ClipObject(c.target)) {
+            auto b = std::make_shared<Scope>();
+            b->obj = base;
+            b->base = true;
+            b->parent = rt.GlobalScope();
+            scope->parent = b;
         }
     }
     if (!code->v2) {

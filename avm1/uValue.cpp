@@ -169,6 +169,7 @@ double StringToNumber(const std::string& s, int version) {
                     return std::nan("");
                 v = v * 16 + dv;
             }
+            v = ToInt32(v); // hex text is a 32-bit word
             return neg ? -v : v;
         }
         if (j + 1 < n && s[j] == '0') {
@@ -182,6 +183,7 @@ double StringToNumber(const std::string& s, int version) {
                 double v = 0;
                 for (size_t k = j; k < n; ++k)
                     v = v * 8 + (s[k] - '0');
+                v = ToInt32(v);
                 return neg ? -v : v;
             }
         }
@@ -213,12 +215,12 @@ double ParseIntPrefix(const std::string& s, int radix) {
         neg = s[i] == '-';
         ++i;
     }
+    bool hex = false;
     if (radix == 0) {
         if (i + 1 < n && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
             radix = 16;
+            hex = true;
             i += 2;
-        } else if (i + 1 < n && s[i] == '0') {
-            radix = 8;
         } else {
             radix = 10;
         }
@@ -238,6 +240,8 @@ double ParseIntPrefix(const std::string& s, int radix) {
     }
     if (!any)
         return std::nan("");
+    if (hex)
+        v = ToInt32(v); // "0x" numbers are 32-bit words
     return neg ? -v : v;
 }
 

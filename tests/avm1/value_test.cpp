@@ -60,13 +60,16 @@ TEST(StringToNumber, VersionRules) {
     EXPECT_EQ(StringToNumber("", 4), 0);
     EXPECT_TRUE(std::isnan(StringToNumber("", 5)));
     EXPECT_EQ(StringToNumber("ab", 4), 0);
-    // Hex and leading-zero octal are read from version 6.
+    // Hex is read from version 6.
     EXPECT_EQ(StringToNumber("0x1F", 6), 31);
     EXPECT_EQ(StringToNumber("-0x10", 7), -16);
     EXPECT_TRUE(std::isnan(StringToNumber("0x1F", 5)));
+    EXPECT_EQ(StringToNumber("0xFFFFFFFF", 6), -1);
+    EXPECT_EQ(StringToNumber("-0xFFFFFFFF", 6), 1);
     EXPECT_EQ(StringToNumber("010", 6), 8);
+    EXPECT_EQ(StringToNumber("-037777777777", 6), 1);
     EXPECT_EQ(StringToNumber("010", 5), 10);
-    EXPECT_EQ(StringToNumber("019", 6), 19);
+    EXPECT_EQ(StringToNumber("019", 8), 19);
     EXPECT_TRUE(std::isnan(StringToNumber("0x", 7)));
     EXPECT_TRUE(std::isnan(StringToNumber("0xZZ", 7)));
 }
@@ -77,7 +80,8 @@ TEST(ParsePrefix, FloatAndInt) {
     EXPECT_TRUE(std::isnan(ParseFloatPrefix("px")));
     EXPECT_EQ(ParseIntPrefix("42abc", 0), 42);
     EXPECT_EQ(ParseIntPrefix("0x1A", 0), 26);
-    EXPECT_EQ(ParseIntPrefix("010", 0), 8);
+    EXPECT_EQ(ParseIntPrefix("010", 0), 10);
+    EXPECT_EQ(ParseIntPrefix("-0xFFFFFFFF", 0), 1);
     EXPECT_EQ(ParseIntPrefix("ff", 16), 255);
     EXPECT_EQ(ParseIntPrefix("-12.9", 10), -12);
     EXPECT_TRUE(std::isnan(ParseIntPrefix("z", 10)));
