@@ -123,13 +123,15 @@ Value Math1(Runtime& rt, Object* self, const Value&, Args& args) {
 Value Atan2(Runtime& rt, Object*, const Value&, Args& args) {
     if (args.size() < 2)
         return Value::Num(std::nan(""));
-    return Value::Num(std::atan2(NumArg(rt, args, 0), NumArg(rt, args, 1)));
+    double y = NumArg(rt, args, 0); // converted left to right
+    double x = NumArg(rt, args, 1);
+    return Value::Num(std::atan2(y, x));
 }
 
 Value Pow(Runtime& rt, Object*, const Value&, Args& args) {
-    if (args.size() < 2)
-        return Value::Num(std::nan(""));
-    return Value::Num(std::pow(NumArg(rt, args, 0), NumArg(rt, args, 1)));
+    double b = NumArg(rt, args, 0);
+    double e = args.size() < 2 ? std::nan("") : NumArg(rt, args, 1);
+    return Value::Num(std::pow(b, e));
 }
 
 Value MinMax(Runtime& rt, Object* self, const Value&, Args& args) {

@@ -55,7 +55,9 @@ Value CreateEmpty(Runtime& rt, Object*, const Value& thisv, Args& args) {
     ClipId c = ThisClip(thisv);
     if (!c)
         return Value::Undef();
-    ClipId n = rt.host().CreateEmpty(c, StrArg(rt, args, 0), static_cast<int>(NumArg(rt, args, 1)));
+    std::string name = StrArg(rt, args, 0);
+    int depth = static_cast<int>(NumArg(rt, args, 1));
+    ClipId n = rt.host().CreateEmpty(c, name, depth);
     return Value::Obj(rt.ClipObject(n));
 }
 
@@ -63,7 +65,9 @@ Value Duplicate(Runtime& rt, Object*, const Value& thisv, Args& args) {
     ClipId c = ThisClip(thisv);
     if (!c)
         return Value::Undef();
-    ClipId n = rt.host().Duplicate(c, StrArg(rt, args, 0), static_cast<int>(NumArg(rt, args, 1)));
+    std::string name = StrArg(rt, args, 0);
+    int depth = static_cast<int>(NumArg(rt, args, 1));
+    ClipId n = rt.host().Duplicate(c, name, depth);
     return Value::Obj(rt.ClipObject(n));
 }
 
@@ -71,13 +75,20 @@ Value Attach(Runtime& rt, Object*, const Value& thisv, Args& args) {
     ClipId c = ThisClip(thisv);
     if (!c)
         return Value::Undef();
-    ClipId n = rt.host().Attach(c, StrArg(rt, args, 0), StrArg(rt, args, 1),
-                                static_cast<int>(NumArg(rt, args, 2)));
+    std::string linkage = StrArg(rt, args, 0);
+    std::string name = StrArg(rt, args, 1);
+    int depth = static_cast<int>(NumArg(rt, args, 2));
+    ClipId n = rt.host().Attach(c, linkage, name, depth);
     Object* o = rt.ClipObject(n);
     if (o) {
-        if (Object* init = Arg(args, 3).AsObject())
+        if (Object* init = Arg(args, 3).AsObject()) {
+            // Copied first: a setter may change the init object meanwhile.
+            std::vector<std::pair<std::string, Value>> props;
             for (const Property* p : init->OwnInReverse())
-                rt.SetMember(o, p->name, p->value);
+                props.emplace_back(p->name, p->value);
+            for (auto& p : props)
+                rt.SetMember(o, p.first, p.second);
+        }
     }
     return Value::Obj(o);
 }
@@ -99,9 +110,12 @@ Value NextDepth(Runtime& rt, Object*, const Value& thisv, Args&) {
 }
 
 Value StartDrag(Runtime& rt, Object*, const Value& thisv, Args& args) {
-    if (ClipId c = ThisClip(thisv))
-        rt.host().StartDrag(c, rt.ToBoolean(Arg(args, 0)), args.size() >= 5, NumArg(rt, args, 1),
-                            NumArg(rt, args, 2), NumArg(rt, args, 3), NumArg(rt, args, 4));
+    if (ClipId c = ThisClip(thisv)) {
+        bool lock = rt.ToBoolean(Arg(args, 0));
+        double l = NumArg(rt, args, 1), t = NumArg(rt, args, 2);
+        double r = NumArg(rt, args, 3), b = NumArg(rt, args, 4);
+        rt.host().StartDrag(c, lock, args.size() >= 5, l, t, r, b);
+    }
     return Value::Undef();
 }
 

@@ -8,7 +8,12 @@ namespace zembra::avm1 {
 namespace {
 
 std::u16string This16(Runtime& rt, const Value& thisv) {
+    // Long strings cost in proportion, so loops over them stay bounded in time.
     Object* o = thisv.AsObject();
+    if (o && o->kind == ObjKind::String)
+        rt.Charge(o->primitive.AsString().size() / 256 + 1);
+    else if (thisv.IsString())
+        rt.Charge(thisv.AsString().size() / 256 + 1);
     if (o && o->kind == ObjKind::String)
         return Utf8ToUtf16(o->primitive.AsString());
     return Utf8ToUtf16(rt.ToString(thisv));

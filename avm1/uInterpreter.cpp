@@ -69,7 +69,9 @@ void Push(Runtime& rt, Context& c, Value v) {
 }
 
 // Results of comparisons are booleans; version 4 prints them as 1 and 0.
-Value Flag(Runtime&, bool b) { return Value::Bool(b); }
+Value Flag(Runtime&, bool b) {
+    return Value::Bool(b);
+}
 
 Object* TargetObject(Runtime& rt, Context& c) {
     if (Object* o = rt.ClipObject(c.target))
@@ -243,7 +245,9 @@ Object* MakeSuper(Runtime& rt, const Value& thisv, Object* homeProto) {
 }
 
 std::u16string Units(Runtime& rt, const Value& v) {
-    return Utf8ToUtf16(rt.ToString(v));
+    std::string s = rt.ToString(v);
+    rt.Charge(s.size() / 256 + 1); // long strings cost in proportion
+    return Utf8ToUtf16(s);
 }
 
 // Substring by 1-based index and count in code units (StringExtract).

@@ -35,9 +35,9 @@ enum PropFlag : uint16_t {
 
 // True when the property's version flags hide it from this movie.
 inline bool HiddenForVersion(uint16_t flags, int version) {
-    return ((flags & kVersion6) && version < 6) || ((flags & kVersion7) && version == 6) || ((flags & kVersion7b) && version < 7) ||
-           ((flags & kVersion8) && version < 8) || ((flags & kVersion9) && version < 9) ||
-           ((flags & kVersion10) && version < 10);
+    return ((flags & kVersion6) && version < 6) || ((flags & kVersion7) && version == 6) ||
+           ((flags & kVersion7b) && version < 7) || ((flags & kVersion8) && version < 8) ||
+           ((flags & kVersion9) && version < 9) || ((flags & kVersion10) && version < 10);
 }
 
 struct Property {
