@@ -146,7 +146,9 @@ Value MinMax(Runtime& rt, Object* self, const Value&, Args& args) {
     return Value::Num(isMax ? (a > b ? a : b) : (a < b ? a : b));
 }
 
-Value Random(Runtime& rt, Object*, const Value&, Args&) {
+Value Random(Runtime& rt, Object*, const Value&, Args& args) {
+    for (size_t i = 0; i < 2 && i < args.size(); ++i)
+        rt.ToNumber(args[i]); // converted, as the other Math functions do
     rt.randomState ^= rt.randomState << 13;
     rt.randomState ^= rt.randomState >> 17;
     rt.randomState ^= rt.randomState << 5;

@@ -1065,7 +1065,10 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                 Push(rt, c, DoCallMethod(rt, c, fn, Value::Undef(), args));
                 break;
             }
-            Value thisv = holder ? Value::Obj(holder) : c.thisObj;
+            // ...when that is a function's locals or a clip; otherwise the caller's.
+            bool ownThis = holder && (holder->kind == ObjKind::Activation ||
+                                      holder->kind == ObjKind::Clip);
+            Value thisv = ownThis ? Value::Obj(holder) : c.thisObj;
             Push(rt, c, rt.Call(fn, thisv, args));
             break;
         }
