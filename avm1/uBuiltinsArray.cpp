@@ -118,7 +118,7 @@ Value Slice(Runtime& rt, Object*, const Value& thisv, Args& args) {
 
 Value Splice(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* a = Self(rt, thisv);
-    if (!a || args.empty())
+    if (!a || args.empty() || args[0].IsUndefined())
         return Value::Undef();
     std::vector<Value> vals = rt.ArrayValues(a);
     double len = static_cast<double>(vals.size());
@@ -213,35 +213,27 @@ template <class Less> void MergeSort(std::vector<size_t>& idx, Less less, Runtim
     }
 }
 
-std::string Lower(std::string s) {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return s;
-}
-
 // Compares two values by the sort flags: <0, 0, >0.
 int CompareBy(Runtime& rt, const Value& a, const Value& b, int flags) {
     if (flags & kNumeric) {
+        // Everything as a number; NaN after all numbers.
         double x = rt.ToNumber(a), y = rt.ToNumber(b);
-        if (a.IsNumber() && b.IsNumber()) {
-            if (x < y)
-                return -1;
-            if (x > y)
-                return 1;
-            return 0;
-        }
+        bool nx = std::isnan(x), ny = std::isnan(y);
+        if (nx || ny)
+            return nx == ny ? 0 : (nx ? 1 : -1);
+        return x < y ? -1 : (x > y ? 1 : 0);
     }
     // Undefined sorts last.
     if (a.IsUndefined() || b.IsUndefined())
         return a.IsUndefined() == b.IsUndefined() ? 0 : (a.IsUndefined() ? 1 : -1);
-    std::string x = rt.ToString(a), y = rt.ToString(b);
+    std::u16string x = Utf8ToUtf16(rt.ToString(a)), y = Utf8ToUtf16(rt.ToString(b));
     if (flags & kCaseInsensitive) {
-        x = Lower(x);
-        y = Lower(y);
+        for (auto* s : {&x, &y})
+            for (auto& c : *s)
+                if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+                    c = static_cast<char16_t>(c + 32);
     }
-    auto ux = Utf8ToUtf16(x), uy = Utf8ToUtf16(y);
-    return ux < uy ? -1 : (ux > uy ? 1 : 0);
+    return x < y ? -1 : (x > y ? 1 : 0);
 }
 
 Value SortCore(Runtime& rt, Object* a, const std::vector<Value>& vals,
@@ -294,6 +286,8 @@ Value Sort(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (Object* f = Arg(args, 0).AsObject(); f && f->IsFunction()) {
         cmp = args[0];
         i = 1;
+    } else if (!args.empty() && !args[0].IsNumber()) {
+        return Value::Undef(); // neither comparator nor flags: nothing is sorted
     }
     if (i < args.size())
         flags = ToInt32(rt.ToNumber(args[i]));

@@ -1066,8 +1066,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                 break;
             }
             // ...when that is a function's locals or a clip; otherwise the caller's.
-            bool ownThis = holder && (holder->kind == ObjKind::Activation ||
-                                      holder->kind == ObjKind::Clip);
+            bool ownThis =
+                holder && (holder->kind == ObjKind::Activation || holder->kind == ObjKind::Clip);
             Value thisv = ownThis ? Value::Obj(holder) : c.thisObj;
             Push(rt, c, rt.Call(fn, thisv, args));
             break;
