@@ -425,6 +425,8 @@ void InstallGlobals(Runtime& rt) {
 
     Object* bc = rt.NewFunctionObject();
     bc->native = Noop;
+    if (rt.version() <= 5)
+        bc->Remove("prototype");
     g->Put("AsBroadcaster", Value::Obj(bc), kDontEnum);
     Def(rt, bc, "initialize", BcInitialize);
     Def(rt, bc, "addListener", BcAddListener);

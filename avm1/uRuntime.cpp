@@ -54,9 +54,8 @@ Runtime::DepthGuard::~DepthGuard() {
 Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion) {
     stepsLeft_ = limits.stepsPerEntry; // the installers call natives
     objectProto = NewObject(nullptr);
-    functionProto = NewObject(objectProto);
-    functionProto->kind = ObjKind::Function;
-    global = NewObject(nullptr); // _global inherits nothing
+    functionProto = NewObject(objectProto); // a plain object: typeof gives "object"
+    global = NewObject(nullptr);            // _global inherits nothing
     globalScope_ = std::make_shared<Scope>();
     globalScope_->obj = global;
     InstallObjectAndFunction(*this);
@@ -450,6 +449,20 @@ std::string Runtime::ClipPath(ClipId clip, bool slashes) {
 
 // ---------------------------------------------------------------- members
 
+bool Runtime::AccessorBusy(Object* holder, const std::string& name) const {
+    for (auto& a : activeAccessors_)
+        if (a.first == holder && NamesEqual(a.second, name, caseSensitive()))
+            return true;
+    return false;
+}
+
+Runtime::AccessorGuard::AccessorGuard(Runtime& r, Object* holder, const std::string& name) : rt(r) {
+    rt.activeAccessors_.emplace_back(holder, name);
+}
+Runtime::AccessorGuard::~AccessorGuard() {
+    rt.activeAccessors_.pop_back();
+}
+
 Value Runtime::GetMember(const Value& target, const std::string& name) {
     switch (target.type()) {
     case Type::Object:
@@ -513,10 +526,14 @@ Value Runtime::GetMember(Object* o, const std::string& name) {
     Object* p = o;
     for (int d = 0; p && d < 256; ++d, p = p->proto) {
         if (Property* prop = p->Find(name); prop && !HiddenForVersion(prop->flags, version_)) {
-            if (prop->getter) {
+            if (prop->getter && !AccessorBusy(p, name)) {
+                AccessorGuard busy(*this, p, name);
+                Object* getter = prop->getter;
                 Args none;
-                return Call(Value::Obj(prop->getter), Value::Obj(o), none);
+                return Call(Value::Obj(getter), Value::Obj(o), none);
             }
+            if (prop->getter || prop->setter)
+                return prop->value;
             if (prop->setter)
                 return Value::Undef();
             return prop->value;
@@ -600,8 +617,15 @@ void Runtime::SetMember(Object* o, const std::string& name, const Value& vIn) {
         if (!prop || (p != o && HiddenForVersion(prop->flags, version_)))
             continue;
         if (prop->setter && !HiddenForVersion(prop->flags, version_)) {
+            if (AccessorBusy(p, name)) {
+                // Inside its own accessor the property is a plain slot.
+                prop->value = v;
+                return;
+            }
+            AccessorGuard busy(*this, p, name);
+            Object* setter = prop->setter;
             Args a{v};
-            Call(Value::Obj(prop->setter), Value::Obj(o), a);
+            Call(Value::Obj(setter), Value::Obj(o), a);
             return;
         }
         if (prop->getter)

@@ -198,6 +198,15 @@ class Runtime {
 
   private:
     friend class Interpreter;
+    // A getter or setter running for (holder, name): nested access to the
+    // same property reads or writes its slot instead of recursing.
+    bool AccessorBusy(Object* holder, const std::string& name) const;
+    struct AccessorGuard {
+        AccessorGuard(Runtime& rt, Object* holder, const std::string& name);
+        ~AccessorGuard();
+        Runtime& rt;
+    };
+    std::vector<std::pair<Object*, std::string>> activeAccessors_;
     template <class F> bool Guarded(F&& f);
     void Mark(Object* o);
     void MarkValue(const Value& v);

@@ -241,3 +241,34 @@ TEST(Heap, ObjectLimitStopsTheScript) {
     EXPECT_FALSE(e.Run(a));
     EXPECT_STREQ(e.rt.lastAbortReason(), "too many objects");
 }
+
+TEST(ObjectBuiltins, AccessorInsideItselfUsesTheSlot) {
+    Fixture f;
+    Object* o = f.rt().NewPlain();
+    // The getter reads its own property and the setter writes it: neither
+    // may recurse.
+    NativeFn getter = [](Runtime& rt, Object*, const Value& self, Args&) {
+        return Value::Str("got:" + rt.ToString(rt.GetMember(self, "p")));
+    };
+    NativeFn setter = [](Runtime& rt, Object*, const Value& self, Args& args) {
+        rt.SetMember(self.AsObject(), "p", Arg(args, 0));
+        return Value::Undef();
+    };
+    f.Call(Value::Obj(o), "addProperty",
+           {f.S("p"), Value::Obj(f.rt().NewNative(getter)), Value::Obj(f.rt().NewNative(setter))});
+    f.rt().SetMember(o, "p", f.S("x"));
+    EXPECT_EQ(f.Str(f.rt().GetMember(o, "p")), "got:x");
+    EXPECT_FALSE(f.rt().lastRunAborted());
+}
+
+TEST(ObjectBuiltins, VersionFlagsHideFromOlderMovies) {
+    Fixture f(6);
+    Object* o = f.rt().NewPlain();
+    f.rt().SetMember(o, "p", f.S("v"));
+    Args flags{Value::Obj(o), f.S("p"), f.N(0x1000)}; // from version 8 on
+    f.rt().Call(f.Global("ASSetPropFlags"), Value::Undef(), flags);
+    EXPECT_TRUE(f.rt().GetMember(o, "p").IsUndefined());
+    EXPECT_EQ(f.Str(f.Call(Value::Obj(o), "hasOwnProperty", {f.S("p")})), "true");
+    f.rt().SetMember(o, "p", f.S("w"));
+    EXPECT_EQ(f.Str(f.rt().GetMember(o, "p")), "w");
+}
