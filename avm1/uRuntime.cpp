@@ -840,6 +840,8 @@ Value Runtime::ToPrimitive(const Value& v, int hint) {
         Value r = Call(f, v, none, nullptr);
         if (!r.IsObject())
             return r;
+    } else if (hint != 2) {
+        return Value::Undef(); // no valueOf to call: the value is undefined
     }
     Value g = GetMember(o, second);
     if (g.AsObject() && g.AsObject()->IsFunction()) {
