@@ -1,0 +1,166 @@
+// MovieClip methods: each asks the host about the clip it is called on.
+#include <cmath>
+
+#include "avm1/uBuiltinUtil.h"
+
+namespace zembra::avm1 {
+
+namespace {
+
+ClipId ThisClip(const Value& thisv) {
+    Object* o = thisv.AsObject();
+    return (o && o->kind == ObjKind::Clip) ? o->clip : 0;
+}
+
+enum { kPlay, kStop, kNext, kPrev, kGotoPlay, kGotoStop };
+
+Value Timeline(Runtime& rt, Object* self, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    Host& h = rt.host();
+    switch (self->nativeTag) {
+    case kPlay:
+        h.Play(c);
+        break;
+    case kStop:
+        h.Stop(c);
+        break;
+    case kNext:
+        h.NextFrame(c);
+        break;
+    case kPrev:
+        h.PrevFrame(c);
+        break;
+    default: {
+        bool play = self->nativeTag == kGotoPlay;
+        const Value& f = Arg(args, 0);
+        if (f.IsString()) {
+            double n = StringToNumber(f.AsString(), rt.version());
+            if (std::isnan(n))
+                h.GotoLabel(c, f.AsString(), play);
+            else
+                h.GotoFrame(c, static_cast<int>(n), play);
+        } else {
+            double n = rt.ToNumber(f);
+            if (!std::isnan(n))
+                h.GotoFrame(c, static_cast<int>(n), play);
+        }
+    }
+    }
+    return Value::Undef();
+}
+
+Value CreateEmpty(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    std::string name = StrArg(rt, args, 0);
+    int depth = static_cast<int>(NumArg(rt, args, 1));
+    ClipId n = rt.host().CreateEmpty(c, name, depth);
+    return Value::Obj(rt.ClipObject(n));
+}
+
+Value Duplicate(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    std::string name = StrArg(rt, args, 0);
+    int depth = static_cast<int>(NumArg(rt, args, 1));
+    ClipId n = rt.host().Duplicate(c, name, depth);
+    return Value::Obj(rt.ClipObject(n));
+}
+
+Value Attach(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    std::string linkage = StrArg(rt, args, 0);
+    std::string name = StrArg(rt, args, 1);
+    int depth = static_cast<int>(NumArg(rt, args, 2));
+    ClipId n = rt.host().Attach(c, linkage, name, depth);
+    Object* o = rt.ClipObject(n);
+    if (o) {
+        if (Object* init = Arg(args, 3).AsObject()) {
+            // Copied first: a setter may change the init object meanwhile.
+            std::vector<std::pair<std::string, Value>> props;
+            for (const Property* p : init->OwnInReverse())
+                props.emplace_back(p->name, p->value);
+            for (auto& p : props)
+                rt.SetMember(o, p.first, p.second);
+        }
+    }
+    return Value::Obj(o);
+}
+
+Value RemoveClip(Runtime& rt, Object*, const Value& thisv, Args&) {
+    if (ClipId c = ThisClip(thisv))
+        rt.host().Remove(c);
+    return Value::Undef();
+}
+
+Value GetDepth(Runtime& rt, Object*, const Value& thisv, Args&) {
+    ClipId c = ThisClip(thisv);
+    return c ? Value::Num(rt.host().Depth(c)) : Value::Undef();
+}
+
+Value NextDepth(Runtime& rt, Object*, const Value& thisv, Args&) {
+    ClipId c = ThisClip(thisv);
+    return c ? Value::Num(rt.host().NextHighestDepth(c)) : Value::Undef();
+}
+
+Value StartDrag(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    if (ClipId c = ThisClip(thisv)) {
+        bool lock = rt.ToBoolean(Arg(args, 0));
+        double l = NumArg(rt, args, 1), t = NumArg(rt, args, 2);
+        double r = NumArg(rt, args, 3), b = NumArg(rt, args, 4);
+        rt.host().StartDrag(c, lock, args.size() >= 5, l, t, r, b);
+    }
+    return Value::Undef();
+}
+
+Value StopDrag(Runtime& rt, Object*, const Value&, Args&) {
+    rt.host().StopDrag();
+    return Value::Undef();
+}
+
+Value ClipToString(Runtime& rt, Object*, const Value& thisv, Args&) {
+    ClipId c = ThisClip(thisv);
+    return Value::Str(c ? rt.ClipPath(c, false) : std::string());
+}
+
+Value GetUrl(Runtime& rt, Object*, const Value&, Args& args) {
+    std::string method = StrArg(rt, args, 2);
+    int m = method == "GET" ? 1 : (method == "POST" ? 2 : 0);
+    rt.host().GetUrl(StrArg(rt, args, 0), args.size() > 1 ? StrArg(rt, args, 1) : std::string(), m);
+    return Value::Undef();
+}
+
+} // namespace
+
+void InstallMovieClip(Runtime& rt) {
+    rt.clipProto = rt.NewPlain();
+    Object* p = rt.clipProto;
+    Object* ctor = rt.NewFunctionObject();
+    ctor->Put("prototype", Value::Obj(p), kDontEnum);
+    p->Put("constructor", Value::Obj(ctor), kDontEnum);
+    rt.global->Put("MovieClip", Value::Obj(ctor), kDontEnum);
+    Def(rt, p, "play", Timeline, kPlay);
+    Def(rt, p, "stop", Timeline, kStop);
+    Def(rt, p, "nextFrame", Timeline, kNext);
+    Def(rt, p, "prevFrame", Timeline, kPrev);
+    Def(rt, p, "gotoAndPlay", Timeline, kGotoPlay);
+    Def(rt, p, "gotoAndStop", Timeline, kGotoStop);
+    Def(rt, p, "createEmptyMovieClip", CreateEmpty);
+    Def(rt, p, "duplicateMovieClip", Duplicate);
+    Def(rt, p, "attachMovie", Attach);
+    Def(rt, p, "removeMovieClip", RemoveClip);
+    Def(rt, p, "getDepth", GetDepth);
+    Def(rt, p, "getNextHighestDepth", NextDepth);
+    Def(rt, p, "startDrag", StartDrag);
+    Def(rt, p, "stopDrag", StopDrag);
+    Def(rt, p, "toString", ClipToString);
+    Def(rt, p, "getURL", GetUrl);
+}
+
+} // namespace zembra::avm1
