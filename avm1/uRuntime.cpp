@@ -572,7 +572,7 @@ bool Runtime::HasProperty(Object* o, const std::string& name) {
         if (o->clip && host_.Child(o->clip, name, caseSensitive()))
             return true;
     }
-    if (o->kind == ObjKind::Array && name == "length")
+    if ((o->kind == ObjKind::Array || o->kind == ObjKind::String) && name == "length")
         return true;
     Object* p = o;
     for (int d = 0; p && d < 256; ++d, p = p->proto)
