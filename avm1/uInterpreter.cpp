@@ -1222,6 +1222,10 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                 return Result{};
             Value v = Pop(c);
             Object* o = rt.ToObject(v);
+            if (!o) {
+                jumpTo = next + size; // with(undefined/null) skips its body
+                break;
+            }
             int depth = 0;
             for (Scope* s = c.scope.get(); s; s = s->parent.get())
                 ++depth;
@@ -1230,12 +1234,10 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             Result res;
             {
                 ScopeRestore restore{c, c.scope};
-                if (o) {
-                    auto s = std::make_shared<Scope>();
-                    s->obj = o;
-                    s->parent = c.scope;
-                    c.scope = s;
-                }
+                auto s = std::make_shared<Scope>();
+                s->obj = o;
+                s->parent = c.scope;
+                c.scope = s;
                 res = Run(rt, c, next, next + size);
             }
             if (res.exit == Exit::Return)

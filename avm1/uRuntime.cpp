@@ -572,7 +572,7 @@ bool Runtime::HasProperty(Object* o, const std::string& name) {
         if (o->clip && host_.Child(o->clip, name, caseSensitive()))
             return true;
     }
-    if (o->kind == ObjKind::Array && name == "length")
+    if ((o->kind == ObjKind::Array || o->kind == ObjKind::String) && name == "length")
         return true;
     Object* p = o;
     for (int d = 0; p && d < 256; ++d, p = p->proto)
@@ -830,28 +830,29 @@ Value Runtime::ToPrimitive(const Value& v, int hint) {
     // A clip is its path as text, and no number.
     if (o->kind == ObjKind::Clip)
         return hint == 2 ? Value::Str(ClipPath(o->clip, false)) : v;
-    if (hint == 0 && o->kind == ObjKind::Date)
+    // Dates are text first from version 6.
+    if (hint == 0 && o->kind == ObjKind::Date && version_ >= 6)
         hint = 2;
-    const char* first = hint == 2 ? "toString" : "valueOf";
-    const char* second = hint == 2 ? "valueOf" : "toString";
-    Args none;
-    Value f = GetMember(o, first);
+    // One method only: its primitive result, the object itself when it gives
+    // an object, undefined when there is nothing to call.
+    Value f = GetMember(o, hint == 2 ? "toString" : "valueOf");
     if (f.AsObject() && f.AsObject()->IsFunction()) {
+        Args none;
         Value r = Call(f, v, none, nullptr);
         if (!r.IsObject())
             return r;
-    } else if (hint != 2) {
-        return Value::Undef(); // no valueOf to call: the value is undefined
+        if (version_ <= 4 && hint != 2) {
+            // Version 4 falls back to the text of the object.
+            Value g = GetMember(o, "toString");
+            if (g.AsObject() && g.AsObject()->IsFunction()) {
+                Value t = Call(g, v, none, nullptr);
+                if (!t.IsObject())
+                    return t;
+            }
+        }
+        return v;
     }
-    Value g = GetMember(o, second);
-    if (g.AsObject() && g.AsObject()->IsFunction()) {
-        Value r = Call(g, v, none, nullptr);
-        if (!r.IsObject())
-            return r;
-    }
-    if (o->kind == ObjKind::Clip)
-        return Value::Str(ClipPath(o->clip, false));
-    return Value::Str(o->IsFunction() ? "[type Function]" : "[type Object]");
+    return Value::Undef();
 }
 
 double Runtime::ToNumber(const Value& v) {
