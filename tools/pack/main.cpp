@@ -76,9 +76,14 @@ int Build(const std::vector<std::string>& Args) {
     const TManifest manifest = LoadManifest(opts.at("--manifest"));
     const std::vector<TPackageItem> items = ManifestItems(manifest);
     const std::vector<unsigned char> package = EncodePackage(items, key);
-    WritePackagedSaver(opts.at("--saver"), package, opts.at("--output"));
+    const TPackedSaver packed =
+        WritePackagedSaver(opts.at("--saver"), package, opts.at("--output"));
     std::printf("%s: %zu items, package of %zu bytes\n", opts.at("--output").c_str(), items.size(),
                 package.size());
+    if (packed.SignatureRemoved)
+        std::fprintf(stderr,
+                     "zembra-pack: %s was signed; its signature was removed: sign %s again\n",
+                     opts.at("--saver").c_str(), opts.at("--output").c_str());
     return ecOk;
 }
 

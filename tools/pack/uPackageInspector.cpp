@@ -2,6 +2,7 @@
 
 #include "package/ZLibEx.h"
 #include "package/uExeAdder.h"
+#include "package/uPeImage.h"
 #include "tools/pack/uItemNames.h"
 
 #include <cstdio>
@@ -159,27 +160,42 @@ std::string WalkBody(TStream& Stream, TInspection& Result) {
 TInspection InspectPackage(TStream& Stream) {
     TInspection r;
     r.FileSize = Stream.Size();
-    char magic[4];
-    if (r.FileSize < 4 || Stream.Seek(-4, soEnd) < 0 || !ReadExact(Stream, magic, 4) ||
-        std::memcmp(magic, kPackageMagic, 4) != 0)
+    const int64_t end = FindPackageEnd(Stream, r.FileSize);
+    if (end < 0) {
+        // Only the magic at the very end with too few bytes for a trailer
+        // counts as a damaged package; anything else carries none.
+        char magic[4];
+        if (r.FileSize >= 4 && r.FileSize < kTrailerSize && Stream.Seek(-4, soEnd) >= 0 &&
+            ReadExact(Stream, magic, 4) && std::memcmp(magic, kPackageMagic, 4) == 0) {
+            r.State = TPackageState::Damaged;
+            r.Problem = "the file is too short for the 12-byte trailer";
+        }
         return r;
+    }
     r.State = TPackageState::Damaged;
+    r.PackageEnd = end;
+    if (end != r.FileSize) {
+        TPeLayout pe;
+        if (ReadPeLayout(Stream, pe)) {
+            r.SignatureOffset = pe.CertificateOffset;
+            r.SignatureSize = pe.CertificateSize;
+        }
+    }
     unsigned char b8[8];
-    if (r.FileSize < kTrailerSize || Stream.Seek(-kTrailerSize, soEnd) < 0 ||
-        !ReadExact(Stream, b8, 8)) {
-        r.Problem = "the file is too short for the 12-byte trailer";
+    if (Stream.Seek(end - kTrailerSize, soBeginning) < 0 || !ReadExact(Stream, b8, 8)) {
+        r.Problem = "cannot read the trailer";
         return r;
     }
     uint64_t size = 0;
     for (int i = 7; i >= 0; --i)
         size = size << 8 | b8[i];
     r.BodySize = static_cast<int64_t>(size);
-    if (r.BodySize < 0 || r.BodySize > r.FileSize - kTrailerSize) {
+    if (r.BodySize < 0 || r.BodySize > end - kTrailerSize) {
         r.Problem = "package size " + std::to_string(r.BodySize) + " points outside the file (" +
                     std::to_string(r.FileSize) + " bytes)";
         return r;
     }
-    r.BodyStart = r.FileSize - kTrailerSize - r.BodySize;
+    r.BodyStart = end - kTrailerSize - r.BodySize;
     if (Stream.Seek(r.BodyStart, soBeginning) < 0) {
         r.Problem = "cannot seek to the package body";
         return r;
@@ -248,6 +264,14 @@ std::string FormatInspection(const TInspection& I, const std::string& FileName) 
     if (I.State == TPackageState::Damaged && I.Items.empty() && I.Count == 0)
         std::snprintf(buf, sizeof buf, "%s: package trailer found\n", FileName.c_str());
     out += buf;
+    if (I.SignatureSize != 0) {
+        std::snprintf(buf, sizeof buf,
+                      "  signed: certificate table of %lld bytes at offset %lld follows the "
+                      "package\n",
+                      static_cast<long long>(I.SignatureSize),
+                      static_cast<long long>(I.SignatureOffset));
+        out += buf;
+    }
     for (const TInspectedItem& item : I.Items) {
         std::string inflated = item.InflatedSize >= 0 ? std::to_string(item.InflatedSize)
                                                       : "(" + item.InflateError + ")";

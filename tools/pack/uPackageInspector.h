@@ -28,6 +28,10 @@ struct TInspection {
     int64_t FileSize = 0;
     int64_t BodyStart = 0;
     int64_t BodySize = 0;
+    int64_t PackageEnd = 0; // where the trailer ends
+    // The certificate table behind the package of a signed file; 0 for none.
+    int64_t SignatureOffset = 0;
+    int64_t SignatureSize = 0;
     uint32_t Key = 0;
     int32_t Count = 0;
     std::vector<TInspectedItem> Items; // those read before any problem
