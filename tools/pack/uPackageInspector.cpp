@@ -3,6 +3,7 @@
 #include "package/ZLibEx.h"
 #include "package/uExeAdder.h"
 #include "package/uPeImage.h"
+#include "tools/pack/uCodePage.h"
 #include "tools/pack/uItemNames.h"
 
 #include <cstdio>
@@ -49,13 +50,15 @@ std::string PrintableName(const std::string& Name) {
     return r;
 }
 
-std::string Quoted(const std::vector<unsigned char>& Bytes) {
+// Bytes shows the text as it is (UTF-8) when Utf8 is set, else with every
+// byte above 0x7F escaped.
+std::string Quoted(const std::string& Bytes, bool Utf8) {
     std::string r = "\"";
     for (unsigned char c : Bytes) {
         if (c == '"' || c == '\\') {
             r += '\\';
             r += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20 || c == 0x7F || (c > 0x7F && !Utf8)) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02X", c);
             r += buf;
@@ -64,6 +67,14 @@ std::string Quoted(const std::vector<unsigned char>& Bytes) {
         }
     }
     return r + "\"";
+}
+
+std::string QuotedText(const std::vector<unsigned char>& Bytes, const TCodePage* Page) {
+    const std::string raw(Bytes.begin(), Bytes.end());
+    std::string utf8;
+    if (Page != nullptr && Page->ToUtf8(raw, utf8))
+        return Quoted(utf8, true);
+    return Quoted(raw, false);
 }
 
 // Walks the body; returns an empty text or what is wrong.
@@ -213,7 +224,7 @@ TInspection InspectPackage(TStream& Stream) {
     return r;
 }
 
-std::string DescribeValue(const TInspectedItem& Item) {
+std::string DescribeValue(const TInspectedItem& Item, const TCodePage* Page) {
     if (Item.InflatedSize < 0)
         return std::string();
     const std::vector<unsigned char>& h = Item.Head;
@@ -246,13 +257,14 @@ std::string DescribeValue(const TInspectedItem& Item) {
     case TItemForm::Text:
         if (Item.InflatedSize > static_cast<int64_t>(kHeadSize))
             return std::string();
-        return Quoted(h);
+        return QuotedText(h, Page);
     default:
         return std::string();
     }
 }
 
-std::string FormatInspection(const TInspection& I, const std::string& FileName) {
+std::string FormatInspection(const TInspection& I, const std::string& FileName,
+                             const TCodePage* Page) {
     std::string out;
     if (I.State == TPackageState::NoPackage)
         return FileName + ": no package\n";
@@ -279,7 +291,7 @@ std::string FormatInspection(const TInspection& I, const std::string& FileName) 
                       item.Compressed != 0 ? "compressed" : "stored",
                       static_cast<int>(item.StoredSize), inflated.c_str());
         out += buf;
-        const std::string value = DescribeValue(item);
+        const std::string value = DescribeValue(item, Page);
         if (!value.empty())
             out += "  " + value;
         out += "\n";
