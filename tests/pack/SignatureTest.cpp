@@ -24,7 +24,7 @@ Bytes ReadBack(const std::string& Path) {
 
 uint32_t ReferenceChecksum(Bytes Data, std::size_t Field) {
     for (int i = 0; i < 4; ++i)
-        Data[Field + i] = 0;
+        Data.at(Field + i) = 0;
     const std::size_t length = Data.size();
     if (Data.size() % 2)
         Data.push_back(0);

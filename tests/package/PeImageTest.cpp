@@ -43,7 +43,7 @@ std::string ReadGuid(const Bytes& Data) {
 // The straightforward whole-file form of the PE checksum.
 uint32_t ReferenceChecksum(Bytes Data, std::size_t Field) {
     for (int i = 0; i < 4; ++i)
-        Data[Field + i] = 0;
+        Data.at(Field + i) = 0;
     if (Data.size() % 2)
         Data.push_back(0);
     uint64_t sum = 0;

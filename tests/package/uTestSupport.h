@@ -96,8 +96,9 @@ struct TPeImage {
         const std::size_t section = kOptional + OptionalSize();
         Put32(section + 16, static_cast<uint32_t>(Size - 0x200));
         Put32(section + 20, 0x200);
-        for (std::size_t i = 0x200; i < Size; ++i)
-            Data[i] = static_cast<unsigned char>(1 + i % 251);
+        std::size_t i = 0x200;
+        for (auto it = Data.begin() + 0x200; it < Data.end(); ++it, ++i)
+            *it = static_cast<unsigned char>(1 + i % 251);
     }
     std::size_t Directories() const { return Plus ? 112 : 96; }
     uint16_t OptionalSize() const { return static_cast<uint16_t>(Directories() + 16 * 8); }
