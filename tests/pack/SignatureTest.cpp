@@ -107,8 +107,13 @@ TEST(Signature, WhatCannotBeUnsignedSafelyIsRefused) {
     // A table with something after it.
     Bytes trailing = img.Signed(img.Data);
     trailing.push_back(1);
-    EXPECT_NE(errorOf(trailing).find("does not end the file"), std::string::npos)
+    EXPECT_NE(errorOf(trailing).find("not where signing puts it"), std::string::npos)
         << errorOf(trailing);
+    // A table that ends the file but starts inside the image's sections.
+    TPeImage inside(false);
+    inside.Put32(inside.SecurityEntry(), 0x300);
+    inside.Put32(inside.SecurityEntry() + 4, 0x100);
+    EXPECT_NE(errorOf(inside.Data).find("not where signing puts it"), std::string::npos);
     // A packaged saver that was signed: its package is found under the
     // signature, and a second one is refused as for an unsigned one.
     Bytes packed = img.Data;

@@ -25,8 +25,9 @@ TRemovedSignature RemoveSignature(std::vector<unsigned char>& Image, const std::
         throw TPackError(ecInput, Name + ": its security directory names a certificate table of " +
                                       std::to_string(pe.CertificateSize) + " bytes at offset " +
                                       std::to_string(pe.CertificateOffset) +
-                                      ", which does not end the file (" + std::to_string(size) +
-                                      " bytes); use the unsigned saver");
+                                      ", which is not where signing puts it (behind the image, "
+                                      "ending the file of " +
+                                      std::to_string(size) + " bytes); use the unsigned saver");
     int64_t end = pe.CertificateOffset;
     const int64_t floor = std::max(pe.ImageEnd, end - kMaxPadding);
     while (end > floor && Image[static_cast<std::size_t>(end - 1)] == 0)

@@ -19,7 +19,8 @@ struct TRemovedSignature {
 // put before it (never into the image's own data), and zeroes the security
 // directory entry. An unsigned image is left as it is. Raises TPackError
 // (ecInput, naming Name) when the security directory names a table that
-// does not end the file: that cannot be taken away safely.
+// does not end the file or starts inside the image's own data: that cannot
+// be taken away safely.
 TRemovedSignature RemoveSignature(std::vector<unsigned char>& Image, const std::string& Name);
 
 // Writes the PE checksum of Image followed by Following into Image's
