@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -91,6 +92,51 @@ class TInflateStream {
     bool open_ = false;
 };
 
+// How far one growth may jump beyond the current block on a projection: the
+// most that deflate can compress (about 1032:1), so a well-compressed item
+// needs one large step, while a stream whose start misleads the projection
+// cannot make the block more than this much larger than what it has
+// produced.
+constexpr std::size_t kMaxProjectedJump = 1024;
+
+// The next block size. Every reallocation may copy the whole block (it does
+// on Windows), so growing in small equal steps makes a well-compressed item
+// quadratic. Instead the output so far is projected over the whole input
+// (with an eighth to spare, since falling short costs another copy, while
+// room never written costs only address space), and the block grows at
+// least by half.
+std::size_t NextCapacity(std::size_t Capacity, std::size_t Delta, std::size_t HardCap,
+                         uint64_t Consumed, uint64_t Produced, std::size_t InSize) {
+    uint64_t next = Capacity + std::max(Capacity / 2, Delta);
+    if (Consumed > 0) {
+        // The first input bytes hold header and code tables rather than
+        // output: leaving up to 128 of them out keeps an early projection
+        // from falling short.
+        const uint64_t coding = std::min<uint64_t>(Consumed / 2, 128);
+        // Both below 2^31: the product fits.
+        uint64_t projected = Produced * InSize / (Consumed - coding);
+        projected += projected / 8 + Delta;
+        const uint64_t jumpCap = uint64_t(Capacity) * kMaxProjectedJump;
+        next = std::max(next, std::min(projected, jumpCap));
+    }
+    return next > HardCap ? HardCap : static_cast<std::size_t>(next);
+}
+
+// Grows Block to Wanted bytes; when a large projected size cannot be had,
+// falls back to growing by half before giving up.
+void GrowOutput(TMallocBlock& Block, std::size_t& Capacity, std::size_t Wanted) {
+    try {
+        Block.Resize(Wanted);
+        Capacity = Wanted;
+    } catch (const std::bad_alloc&) {
+        const std::size_t modest = Capacity + Capacity / 2 + 1;
+        if (modest >= Wanted)
+            throw;
+        Block.Resize(modest);
+        Capacity = modest;
+    }
+}
+
 } // namespace
 
 void InflateBufferLimited(const void* InBuffer, int InSize, void*& OutBuffer, int& OutSize,
@@ -104,7 +150,8 @@ void InflateBufferLimited(const void* InBuffer, int InSize, void*& OutBuffer, in
     if (OutEstimate < 0)
         OutEstimate = 0;
 
-    // The growth step: the input size rounded up to a multiple of 256.
+    // The smallest growth step: the input size rounded up to a multiple of
+    // 256.
     const std::size_t delta = (static_cast<std::size_t>(InSize) + 255) & ~std::size_t(255);
     // One byte past the bound is enough to notice output beyond it.
     const std::size_t hardCap = MaxOutSize + 1;
@@ -142,12 +189,9 @@ void InflateBufferLimited(const void* InBuffer, int InSize, void*& OutBuffer, in
                 throw EZDecompressionError(ZErrorText(Z_MEM_ERROR));
             continue;
         }
-
-        std::size_t grown = capacity + delta;
-        if (grown > hardCap || grown < capacity)
-            grown = hardCap;
-        out.Resize(grown);
-        capacity = grown;
+        GrowOutput(out, capacity,
+                   NextCapacity(capacity, delta, hardCap, z.total_in, z.total_out,
+                                static_cast<std::size_t>(InSize)));
         z.next_out = out.Get() + z.total_out;
         z.avail_out = static_cast<uInt>(capacity - z.total_out);
     }

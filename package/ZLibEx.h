@@ -37,8 +37,9 @@ constexpr std::size_t kMaxInflatedSize = std::size_t(1) << 30;
 // Inflates InSize bytes at InBuffer (one zlib stream with header and
 // Adler-32 value). On return OutBuffer is a malloc'ed block of exactly
 // OutSize bytes owned by the caller (free() it), or null when OutSize is 0.
-// The block starts at OutEstimate bytes (or the growth step when 0) and
-// grows in equal steps of InSize rounded up to a multiple of 256.
+// The block starts at OutEstimate bytes (or InSize rounded up to a multiple
+// of 256 when 0) and grows to the output projected from the input used so
+// far, at least by half each time, so that few reallocations happen.
 // Failures raise EZDecompressionError (damaged, truncated, dictionary
 // needed, no progress, output above kMaxInflatedSize) or std::bad_alloc;
 // OutBuffer/OutSize are then untouched and nothing stays allocated.

@@ -1,6 +1,7 @@
 #include "package/uExeAdder.h"
 
 #include "package/ZLibEx.h"
+#include "package/uPeImage.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -228,17 +229,50 @@ void ReadRecord(TBodyReader& Body, uint8_t Key, TItemType& Item, std::size_t& In
 
 } // namespace
 
+namespace {
+
+bool MagicAt(TStream& Stream, int64_t End) {
+    char magic[4];
+    return End >= 4 && Stream.Seek(End - 4, soBeginning) == End - 4 &&
+           ReadExact(Stream, magic, 4) && std::memcmp(magic, kPackageMagic, 4) == 0;
+}
+
+// Signing pads the file to a multiple of 8 bytes before its table.
+constexpr int kMaxSignaturePadding = 7;
+
+} // namespace
+
+int64_t FindPackageEnd(TStream& Stream, int64_t FileSize) {
+    if (FileSize < kTrailerSize)
+        return -1;
+    if (MagicAt(Stream, FileSize))
+        return FileSize;
+    TPeLayout pe;
+    if (!ReadPeLayout(Stream, pe) || !pe.TableEndsAt(FileSize))
+        return -1;
+    const int64_t table = pe.CertificateOffset;
+    // The trailer's last byte is not zero, so the padding is the run of
+    // zeros right before the table.
+    unsigned char tail[kMaxSignaturePadding];
+    const int64_t span = table < kMaxSignaturePadding ? table : kMaxSignaturePadding;
+    if (Stream.Seek(table - span, soBeginning) != table - span ||
+        !ReadExact(Stream, tail, static_cast<int32_t>(span)))
+        return -1;
+    int64_t end = table;
+    while (end > table - span && tail[end - (table - span) - 1] == 0)
+        --end;
+    if (end < kTrailerSize || !MagicAt(Stream, end))
+        return -1;
+    return end;
+}
+
 void ReadItemsFromStream(TStream& Stream, TItemTypes& Items) {
     FreeItems(Items);
 
-    const int64_t fileSize = Stream.Size();
-    if (fileSize < kTrailerSize)
+    const int64_t packageEnd = FindPackageEnd(Stream, Stream.Size());
+    if (packageEnd < kTrailerSize)
         return;
-    char magic[4];
-    if (Stream.Seek(-4, soEnd) < 0 || !ReadExact(Stream, magic, 4) ||
-        std::memcmp(magic, kPackageMagic, 4) != 0)
-        return;
-    if (Stream.Seek(-kTrailerSize, soEnd) < 0)
+    if (Stream.Seek(packageEnd - kTrailerSize, soBeginning) < 0)
         return;
     unsigned char sizeBytes[8];
     if (!ReadExact(Stream, sizeBytes, 8))
@@ -249,9 +283,9 @@ void ReadItemsFromStream(TStream& Stream, TItemTypes& Items) {
     const int64_t bodySize = static_cast<int64_t>(rawSize);
     // The body must hold at least the key and the count, and start inside
     // the file.
-    if (bodySize < 8 || bodySize > fileSize - kTrailerSize)
+    if (bodySize < 8 || bodySize > packageEnd - kTrailerSize)
         return;
-    if (Stream.Seek(fileSize - kTrailerSize - bodySize, soBeginning) < 0)
+    if (Stream.Seek(packageEnd - kTrailerSize - bodySize, soBeginning) < 0)
         return;
 
     try {

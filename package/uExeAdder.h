@@ -69,9 +69,16 @@ struct TItemType {
 };
 using TItemTypes = std::vector<TItemType>;
 
-// The package's magic, the last four bytes of the file.
+// The package's magic, the last four bytes of the file (of what precedes
+// the signature in a signed file).
 constexpr char kPackageMagic[4] = {'P', 'L', 'W', 'S'};
 constexpr int kTrailerSize = 12;
+
+// Where the package's trailer ends in a stream of FileSize bytes: at the end
+// of the file, or, in a signed file, right before the certificate table
+// that the PE security directory names and that ends the file (signing may
+// have put up to 7 zero bytes between them). -1 when there is no package.
+int64_t FindPackageEnd(TStream& Stream, int64_t FileSize);
 
 // Fills Items from the package behind FileName, in package order.
 // No package, a file that cannot be opened, or a damaged package (sizes or

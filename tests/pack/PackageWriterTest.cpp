@@ -104,10 +104,14 @@ TEST(PackageWriter, WritesOutputAtomically) {
 
     // Replaces an existing file completely.
     TTempFile::Write(output, Bytes(10000, 'o'));
-    WritePackagedSaver(saver.Path(), package, output);
+    EXPECT_FALSE(WritePackagedSaver(saver.Path(), package, output).SignatureRemoved);
+    // The saver unchanged, zeros up to a length that is a multiple of 8
+    // (signing then adds no padding), the package.
     Bytes expected = {'M', 'Z', 1, 2, 3};
+    expected.resize((8 - (5 + package.size()) % 8) % 8 + 5, 0);
     expected.insert(expected.end(), package.begin(), package.end());
     EXPECT_EQ(ReadBack(output), expected);
+    EXPECT_EQ(expected.size() % 8, 0u);
     EXPECT_EQ(FolderEntries(dir), (std::vector<std::string>{"My.scr", "ZembraSaver.scr"}));
     TItemTypes items;
     ReadItems(output, items);

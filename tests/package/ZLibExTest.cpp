@@ -98,6 +98,31 @@ TEST(ZLibEx, OutEstimateOnlySetsTheStartingBlock) {
     EXPECT_TRUE(Inflate(Deflate(Bytes()), 1000).empty());
 }
 
+TEST(ZLibEx, StreamsWhoseStartMisleadsTheGrowthStillInflateExactly) {
+    // The block grows to what the output so far projects over the input:
+    // a stream that changes character half-way makes that projection far
+    // too large or far too small.
+    Bytes noise = Pattern(100000);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<unsigned char>(noise[i] * 31 + (i >> 3) * 17 + (i * i >> 7));
+    Bytes zerosThenNoise(1u << 20, 0);
+    zerosThenNoise.insert(zerosThenNoise.end(), noise.begin(), noise.end());
+    Bytes noiseThenZeros = noise;
+    noiseThenZeros.resize(noise.size() + (2u << 20), 0);
+    for (const Bytes* plain : {&zerosThenNoise, &noiseThenZeros}) {
+        const Bytes packed = Deflate(*plain, 9);
+        EXPECT_EQ(Inflate(packed), *plain);
+        // The same bound applies however large the projected step.
+        EXPECT_EQ(FailureText(packed, plain->size() - 1), "insufficient memory");
+        void* out = nullptr;
+        int size = 0;
+        InflateBufferLimited(packed.data(), static_cast<int>(packed.size()), out, size, 0,
+                             plain->size());
+        EXPECT_EQ(static_cast<std::size_t>(size), plain->size());
+        std::free(out);
+    }
+}
+
 TEST(ZLibEx, DamagedStreamsRaiseAndLeaveNothingAllocated) {
     const Bytes plain = Pattern(20000);
     const Bytes packed = Deflate(plain);

@@ -71,6 +71,68 @@ class TLayout {
     Bytes b_;
 };
 
+// A minimal PE image: DOS header with e_lfanew 0x80, "PE\0\0", a COFF
+// header with one section, an optional header (PE32 or PE32+) with 16 data
+// directories and SizeOfHeaders 0x200, and the section's raw data from
+// 0x200 to Size (not ending in a zero byte).
+struct TPeImage {
+    static constexpr std::size_t kPe = 0x80;
+    static constexpr std::size_t kOptional = kPe + 24;
+    bool Plus;
+    Bytes Data;
+
+    explicit TPeImage(bool Pe32Plus, std::size_t Size = 0x400) : Plus(Pe32Plus), Data(Size, 0) {
+        Data[0] = 'M';
+        Data[1] = 'Z';
+        Put32(0x3C, kPe);
+        Data[kPe] = 'P';
+        Data[kPe + 1] = 'E';
+        Put16(kPe + 4, Plus ? 0x8664 : 0x014C);
+        Put16(kPe + 6, 1);
+        Put16(kPe + 20, OptionalSize());
+        Put16(kOptional, Plus ? 0x20B : 0x10B);
+        Put32(kOptional + 60, 0x200);
+        Put32(kOptional + Directories() - 4, 16);
+        const std::size_t section = kOptional + OptionalSize();
+        Put32(section + 16, static_cast<uint32_t>(Size - 0x200));
+        Put32(section + 20, 0x200);
+        std::size_t i = 0x200;
+        for (auto it = Data.begin() + 0x200; it < Data.end(); ++it, ++i)
+            *it = static_cast<unsigned char>(1 + i % 251);
+    }
+    std::size_t Directories() const { return Plus ? 112 : 96; }
+    uint16_t OptionalSize() const { return static_cast<uint16_t>(Directories() + 16 * 8); }
+    std::size_t SecurityEntry() const { return kOptional + Directories() + 4 * 8; }
+    std::size_t ChecksumField() const { return kOptional + 64; }
+    void Put16(std::size_t At, uint32_t V) {
+        for (int i = 0; i < 2; ++i)
+            Data[At + i] = static_cast<unsigned char>(V >> (8 * i));
+    }
+    void Put32(std::size_t At, uint64_t V) {
+        for (int i = 0; i < 4; ++i)
+            Data[At + i] = static_cast<unsigned char>(V >> (8 * i));
+    }
+    uint32_t Get32(std::size_t At) const {
+        return uint32_t(Data[At]) | uint32_t(Data[At + 1]) << 8 | uint32_t(Data[At + 2]) << 16 |
+               uint32_t(Data[At + 3]) << 24;
+    }
+    // Signs Content (this image with whatever follows it) the way signing
+    // tools do: zeros up to a multiple of 8 bytes, then a certificate table
+    // of TableSize bytes named by the security directory.
+    Bytes Signed(Bytes Content, std::size_t TableSize = 1500) const {
+        Content.resize((Content.size() + 7) / 8 * 8, 0);
+        const std::size_t at = Content.size();
+        for (int i = 0; i < 4; ++i) {
+            Content[SecurityEntry() + i] = static_cast<unsigned char>(at >> (8 * i));
+            Content[SecurityEntry() + 4 + i] = static_cast<unsigned char>(TableSize >> (8 * i));
+        }
+        Content[ChecksumField()] = 0x5A; // signing sets a checksum
+        for (std::size_t i = 0; i < TableSize; ++i)
+            Content.push_back(static_cast<unsigned char>(0x30 + i % 7));
+        return Content;
+    }
+};
+
 // A file in a private temporary folder, removed with the object.
 class TTempFile {
   public:

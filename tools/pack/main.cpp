@@ -1,12 +1,13 @@
 // zembra-pack: appends a content package to the saver and lists packages.
 //
 //   zembra-pack build --saver ZembraSaver.scr --manifest saver.ini --output My.scr [--key N]
-//   zembra-pack list My.scr
+//   zembra-pack list My.scr [--codepage N]
 //   zembra-pack encode TEXT [--filler P] [--key K] [--rotate N]
 //
 // Exit codes: 0 ok, 1 usage, 2 input or manifest error (or a damaged
 // package for list), 3 I/O error.
 #include "package/uExeAdder.h"
+#include "tools/pack/uCodePage.h"
 #include "tools/pack/uManifest.h"
 #include "tools/pack/uPackError.h"
 #include "tools/pack/uPackageInspector.h"
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -28,7 +30,7 @@ using namespace zembra;
 const char* const kUsage =
     "usage:\n"
     "  zembra-pack build --saver SAVER.scr --manifest MANIFEST.ini --output OUT.scr [--key N]\n"
-    "  zembra-pack list FILE\n"
+    "  zembra-pack list FILE [--codepage N]\n"
     "  zembra-pack encode TEXT [--filler P] [--key K] [--rotate N]\n";
 
 [[noreturn]] void Usage(const std::string& What) {
@@ -76,21 +78,34 @@ int Build(const std::vector<std::string>& Args) {
     const TManifest manifest = LoadManifest(opts.at("--manifest"));
     const std::vector<TPackageItem> items = ManifestItems(manifest);
     const std::vector<unsigned char> package = EncodePackage(items, key);
-    WritePackagedSaver(opts.at("--saver"), package, opts.at("--output"));
+    const TPackedSaver packed =
+        WritePackagedSaver(opts.at("--saver"), package, opts.at("--output"));
     std::printf("%s: %zu items, package of %zu bytes\n", opts.at("--output").c_str(), items.size(),
                 package.size());
+    if (packed.SignatureRemoved)
+        std::fprintf(stderr,
+                     "zembra-pack: %s was signed; its signature was removed: sign %s again\n",
+                     opts.at("--saver").c_str(), opts.at("--output").c_str());
     return ecOk;
 }
 
 int List(const std::vector<std::string>& Args) {
-    if (Args.size() != 3)
+    if (Args.size() < 3 || Args[2].compare(0, 2, "--") == 0)
         Usage("list needs exactly one file");
+    const auto opts = Options(Args, 3, {"--codepage"});
+    const uint32_t codePage = OptionNumber(opts, "--codepage", kDefaultCodePage, 0xFFFF);
+    // Texts are printed in UTF-8, decoded from the code page the saver reads
+    // them in.
+    const std::unique_ptr<TCodePage> page = TCodePage::Open(codePage);
+    if (!page)
+        throw TPackError(ecUsage, "code page " + std::to_string(codePage) +
+                                      " cannot be converted on this system");
     const std::string& file = Args[2];
     TFileReadStream stream(file);
     if (!stream.IsOpen())
         throw TPackError(ecIo, file + ": cannot open");
     const TInspection inspection = InspectPackage(stream);
-    const std::string text = FormatInspection(inspection, file);
+    const std::string text = FormatInspection(inspection, file, page.get());
     if (inspection.State == TPackageState::Damaged) {
         std::fputs(text.c_str(), stderr);
         return ecInput;

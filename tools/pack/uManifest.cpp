@@ -1,6 +1,7 @@
 #include "tools/pack/uManifest.h"
 
 #include "package/ZLibEx.h"
+#include "tools/pack/uCodePage.h"
 #include "tools/pack/uFileIo.h"
 #include "tools/pack/uItemNames.h"
 #include "tools/pack/uPackError.h"
@@ -8,6 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <memory>
 
 namespace zembra {
 
@@ -47,6 +49,8 @@ constexpr const char* kKeyOrder[] = {
 };
 
 bool IsKnownKey(const std::string& Key) {
+    if (Key == kCodePageKey)
+        return true;
     for (const char* k : kKeyOrder)
         if (Key == k)
             return true;
@@ -199,7 +203,8 @@ TManifest ParseManifestText(const std::string& Text, const std::string& FileName
     bool inSection = false, hadSection = false;
     std::size_t pos = 0;
     // A byte-order mark from an editor is not part of the first line.
-    if (Text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    const bool bom = Text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    if (bom)
         pos = 3;
     for (int line = 1; pos < Text.size(); ++line) {
         std::size_t end = Text.find('\n', pos);
@@ -209,6 +214,13 @@ TManifest ParseManifestText(const std::string& Text, const std::string& FileName
         pos = end + 1;
         if (!raw.empty() && raw.back() == '\r')
             raw.pop_back();
+        if (m.InvalidUtf8Line == 0 && !IsValidUtf8(raw)) {
+            if (bom)
+                Fail(FileName, line,
+                     "not UTF-8, though the file starts with a UTF-8 byte-order mark");
+            m.InvalidUtf8Line = line;
+            m.Utf8 = false;
+        }
         const std::string t = TrimBlanks(raw);
         if (t.empty() || t[0] == ';' || t[0] == '#')
             continue;
@@ -241,6 +253,8 @@ TManifest ParseManifestText(const std::string& Text, const std::string& FileName
             for (const char* k : kKeyOrder)
                 if (Lower(e.Key) == Lower(k))
                     hint = std::string(" (did you mean '") + k + "'?)";
+            if (Lower(e.Key) == Lower(kCodePageKey))
+                hint = std::string(" (did you mean '") + kCodePageKey + "'?)";
             if (e.Key == kExtraFileCountName || IsIndexedName(e.Key, kExtraFileNamePrefix) ||
                 IsIndexedName(e.Key, kExtraFileDataPrefix))
                 hint = " (extra files are given as ExtraFile=path lines)";
@@ -299,6 +313,38 @@ std::vector<TPackageItem> ManifestItems(const TManifest& Manifest) {
         Fail(file, movieName->Line,
              "MovieFileName '" + movieName->Value + "' must be a plain file name");
 
+    // Texts go into the package in the code page the saver will read them
+    // in; a manifest that is not UTF-8 already holds them so.
+    uint32_t codePage = kDefaultCodePage;
+    int codePageLine = 0;
+    for (const TManifestEntry& e : Manifest.Entries) {
+        if (e.Key != kCodePageKey)
+            continue;
+        int32_t number = 0;
+        if (!ParseNumberValue(e.Value, number) || number <= 0 || number > 0xFFFF)
+            Fail(file, e.Line,
+                 "'CodePage' must be a code page number such as 932, 1252 or 65001, not '" +
+                     e.Value + "'");
+        codePage = static_cast<uint32_t>(number);
+        codePageLine = e.Line;
+    }
+    const std::unique_ptr<TCodePage> page = TCodePage::Open(codePage);
+    if (!page)
+        Fail(file, codePageLine,
+             "code page " + std::to_string(codePage) + " cannot be converted on this system");
+    if (!Manifest.Utf8 && codePage == kUtf8CodePage)
+        Fail(file, Manifest.InvalidUtf8Line, "not UTF-8, but 'CodePage' is 65001 (UTF-8)");
+    auto textBytes = [&](const TManifestEntry& e, const std::string& Value) {
+        if (!Manifest.Utf8)
+            return Bytes(Value);
+        std::string converted;
+        if (!page->FromUtf8(Value, converted))
+            Fail(file, e.Line,
+                 "'" + e.Key + "': " + FirstUnrepresentable(*page, Value) +
+                     " cannot be written in code page " + std::to_string(codePage));
+        return Bytes(converted);
+    };
+
     std::size_t inflatedTotal = 0;
     auto readFile = [&](const TManifestEntry& e, std::vector<unsigned char>& data) {
         if (e.Value.empty())
@@ -356,7 +402,7 @@ std::vector<TPackageItem> ManifestItems(const TManifest& Manifest) {
                 break;
             }
             case TItemForm::Text:
-                item.Data = Bytes(e.Value);
+                item.Data = textBytes(e, e.Value);
                 item.Compress = true;
                 break;
             case TItemForm::File:
@@ -394,7 +440,7 @@ std::vector<TPackageItem> ManifestItems(const TManifest& Manifest) {
                 names[Lower(name)] = e.Line;
                 TPackageItem n;
                 n.Name = kExtraFileNamePrefix + std::to_string(i);
-                n.Data = Bytes(name);
+                n.Data = textBytes(e, name);
                 n.Compress = true;
                 TPackageItem d;
                 d.Name = kExtraFileDataPrefix + std::to_string(i);

@@ -20,10 +20,21 @@ struct TManifestEntry {
 struct TManifest {
     std::string FileName; // as given; used in messages and to resolve paths
     std::vector<TManifestEntry> Entries;
+    // Whether the text is UTF-8 (with or without a byte-order mark). A
+    // manifest that is not is taken as bytes already in the code page the
+    // package is written for, as manifests were before; InvalidUtf8Line is
+    // then its first line that is not UTF-8.
+    bool Utf8 = true;
+    int InvalidUtf8Line = 0;
 };
 
+// The manifest key that names the code page package texts are written in
+// (the saver reads them in the system's ANSI code page); default 932.
+constexpr const char* kCodePageKey = "CodePage";
+
 // Syntax only: sections, comments (';' or '#'), key=value, known and
-// non-repeated keys. A value in double quotes keeps its blanks. Raises
+// non-repeated keys. A value in double quotes keeps its blanks. A file
+// that starts with a UTF-8 byte-order mark must be UTF-8 throughout. Raises
 // TPackError (ecInput) "file:line: what".
 TManifest ParseManifestText(const std::string& Text, const std::string& FileName);
 // Reads and parses the file; a file that cannot be read is an input error.
@@ -42,7 +53,9 @@ bool ParseLayoutValue(const std::string& Text, int32_t& Value);
 
 // The package items in the order the saver needs (GUID and MovieFileName
 // before Movie, ExtraFileCount before the indexed extra-file items), files
-// read from disk. Raises TPackError (ecInput) naming file and line.
+// read from disk, texts of a UTF-8 manifest converted to the CodePage.
+// Raises TPackError (ecInput) naming file and line, also for a text the
+// code page cannot hold and a code page this system cannot convert.
 std::vector<TPackageItem> ManifestItems(const TManifest& Manifest);
 
 } // namespace zembra

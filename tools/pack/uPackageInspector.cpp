@@ -2,6 +2,8 @@
 
 #include "package/ZLibEx.h"
 #include "package/uExeAdder.h"
+#include "package/uPeImage.h"
+#include "tools/pack/uCodePage.h"
 #include "tools/pack/uItemNames.h"
 
 #include <cstdio>
@@ -48,13 +50,15 @@ std::string PrintableName(const std::string& Name) {
     return r;
 }
 
-std::string Quoted(const std::vector<unsigned char>& Bytes) {
+// Bytes shows the text as it is (UTF-8) when Utf8 is set, else with every
+// byte above 0x7F escaped.
+std::string Quoted(const std::string& Bytes, bool Utf8) {
     std::string r = "\"";
     for (unsigned char c : Bytes) {
         if (c == '"' || c == '\\') {
             r += '\\';
             r += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20 || c == 0x7F || (c > 0x7F && !Utf8)) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02X", c);
             r += buf;
@@ -63,6 +67,14 @@ std::string Quoted(const std::vector<unsigned char>& Bytes) {
         }
     }
     return r + "\"";
+}
+
+std::string QuotedText(const std::vector<unsigned char>& Bytes, const TCodePage* Page) {
+    const std::string raw(Bytes.begin(), Bytes.end());
+    std::string utf8;
+    if (Page != nullptr && Page->ToUtf8(raw, utf8))
+        return Quoted(utf8, true);
+    return Quoted(raw, false);
 }
 
 // Walks the body; returns an empty text or what is wrong.
@@ -159,27 +171,42 @@ std::string WalkBody(TStream& Stream, TInspection& Result) {
 TInspection InspectPackage(TStream& Stream) {
     TInspection r;
     r.FileSize = Stream.Size();
-    char magic[4];
-    if (r.FileSize < 4 || Stream.Seek(-4, soEnd) < 0 || !ReadExact(Stream, magic, 4) ||
-        std::memcmp(magic, kPackageMagic, 4) != 0)
+    const int64_t end = FindPackageEnd(Stream, r.FileSize);
+    if (end < 0) {
+        // Only the magic at the very end with too few bytes for a trailer
+        // counts as a damaged package; anything else carries none.
+        char magic[4];
+        if (r.FileSize >= 4 && r.FileSize < kTrailerSize && Stream.Seek(-4, soEnd) >= 0 &&
+            ReadExact(Stream, magic, 4) && std::memcmp(magic, kPackageMagic, 4) == 0) {
+            r.State = TPackageState::Damaged;
+            r.Problem = "the file is too short for the 12-byte trailer";
+        }
         return r;
+    }
     r.State = TPackageState::Damaged;
+    r.PackageEnd = end;
+    if (end != r.FileSize) {
+        TPeLayout pe;
+        if (ReadPeLayout(Stream, pe)) {
+            r.SignatureOffset = pe.CertificateOffset;
+            r.SignatureSize = pe.CertificateSize;
+        }
+    }
     unsigned char b8[8];
-    if (r.FileSize < kTrailerSize || Stream.Seek(-kTrailerSize, soEnd) < 0 ||
-        !ReadExact(Stream, b8, 8)) {
-        r.Problem = "the file is too short for the 12-byte trailer";
+    if (Stream.Seek(end - kTrailerSize, soBeginning) < 0 || !ReadExact(Stream, b8, 8)) {
+        r.Problem = "cannot read the trailer";
         return r;
     }
     uint64_t size = 0;
     for (int i = 7; i >= 0; --i)
         size = size << 8 | b8[i];
     r.BodySize = static_cast<int64_t>(size);
-    if (r.BodySize < 0 || r.BodySize > r.FileSize - kTrailerSize) {
+    if (r.BodySize < 0 || r.BodySize > end - kTrailerSize) {
         r.Problem = "package size " + std::to_string(r.BodySize) + " points outside the file (" +
                     std::to_string(r.FileSize) + " bytes)";
         return r;
     }
-    r.BodyStart = r.FileSize - kTrailerSize - r.BodySize;
+    r.BodyStart = end - kTrailerSize - r.BodySize;
     if (Stream.Seek(r.BodyStart, soBeginning) < 0) {
         r.Problem = "cannot seek to the package body";
         return r;
@@ -197,7 +224,7 @@ TInspection InspectPackage(TStream& Stream) {
     return r;
 }
 
-std::string DescribeValue(const TInspectedItem& Item) {
+std::string DescribeValue(const TInspectedItem& Item, const TCodePage* Page) {
     if (Item.InflatedSize < 0)
         return std::string();
     const std::vector<unsigned char>& h = Item.Head;
@@ -230,13 +257,14 @@ std::string DescribeValue(const TInspectedItem& Item) {
     case TItemForm::Text:
         if (Item.InflatedSize > static_cast<int64_t>(kHeadSize))
             return std::string();
-        return Quoted(h);
+        return QuotedText(h, Page);
     default:
         return std::string();
     }
 }
 
-std::string FormatInspection(const TInspection& I, const std::string& FileName) {
+std::string FormatInspection(const TInspection& I, const std::string& FileName,
+                             const TCodePage* Page) {
     std::string out;
     if (I.State == TPackageState::NoPackage)
         return FileName + ": no package\n";
@@ -248,6 +276,14 @@ std::string FormatInspection(const TInspection& I, const std::string& FileName) 
     if (I.State == TPackageState::Damaged && I.Items.empty() && I.Count == 0)
         std::snprintf(buf, sizeof buf, "%s: package trailer found\n", FileName.c_str());
     out += buf;
+    if (I.SignatureSize != 0) {
+        std::snprintf(buf, sizeof buf,
+                      "  signed: certificate table of %lld bytes at offset %lld follows the "
+                      "package\n",
+                      static_cast<long long>(I.SignatureSize),
+                      static_cast<long long>(I.SignatureOffset));
+        out += buf;
+    }
     for (const TInspectedItem& item : I.Items) {
         std::string inflated = item.InflatedSize >= 0 ? std::to_string(item.InflatedSize)
                                                       : "(" + item.InflateError + ")";
@@ -255,7 +291,7 @@ std::string FormatInspection(const TInspection& I, const std::string& FileName) 
                       item.Compressed != 0 ? "compressed" : "stored",
                       static_cast<int>(item.StoredSize), inflated.c_str());
         out += buf;
-        const std::string value = DescribeValue(item);
+        const std::string value = DescribeValue(item, Page);
         if (!value.empty())
             out += "  " + value;
         out += "\n";

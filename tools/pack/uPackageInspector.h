@@ -28,6 +28,10 @@ struct TInspection {
     int64_t FileSize = 0;
     int64_t BodyStart = 0;
     int64_t BodySize = 0;
+    int64_t PackageEnd = 0; // where the trailer ends
+    // The certificate table behind the package of a signed file; 0 for none.
+    int64_t SignatureOffset = 0;
+    int64_t SignatureSize = 0;
     uint32_t Key = 0;
     int32_t Count = 0;
     std::vector<TInspectedItem> Items; // those read before any problem
@@ -35,11 +39,16 @@ struct TInspection {
 
 TInspection InspectPackage(TStream& Stream);
 
-// The value of flags, numbers and short texts as the saver reads them;
-// empty for files, long texts and unknown names.
-std::string DescribeValue(const TInspectedItem& Item);
+class TCodePage;
 
-// The listing printed by `zembra-pack list`.
-std::string FormatInspection(const TInspection& Inspection, const std::string& FileName);
+// The value of flags, numbers and short texts as the saver reads them;
+// empty for files, long texts and unknown names. Texts are decoded from
+// Page into UTF-8; bytes that do not decode (or all bytes above 0x7F when
+// Page is null) are shown as \xNN.
+std::string DescribeValue(const TInspectedItem& Item, const TCodePage* Page = nullptr);
+
+// The listing printed by `zembra-pack list`, texts decoded from Page.
+std::string FormatInspection(const TInspection& Inspection, const std::string& FileName,
+                             const TCodePage* Page = nullptr);
 
 } // namespace zembra

@@ -3,6 +3,7 @@
 #include "package/uExeAdder.h"
 #include "tools/pack/uFileIo.h"
 #include "tools/pack/uPackError.h"
+#include "tools/pack/uSignature.h"
 
 #include <zlib.h>
 
@@ -68,19 +69,32 @@ std::vector<unsigned char> EncodePackage(const std::vector<TPackageItem>& Items,
     return out;
 }
 
-void WritePackagedSaver(const std::string& SaverPath, const std::vector<unsigned char>& Package,
-                        const std::string& OutputPath) {
+TPackedSaver WritePackagedSaver(const std::string& SaverPath,
+                                const std::vector<unsigned char>& Package,
+                                const std::string& OutputPath) {
     std::vector<unsigned char> saver;
     std::string error;
     // The saver is a program of a few megabytes; this only refuses absurd
     // inputs before they are read into memory.
     if (!ReadWholeFile(SaverPath, saver, std::size_t(1) << 30, error))
         throw TPackError(ecInput, SaverPath + ": cannot read saver: " + error);
+    // Behind a signature the package would hide the certificate table, and
+    // the signature no longer holds once bytes are added anyway.
+    const TRemovedSignature removed = RemoveSignature(saver, SaverPath);
     // A second package would hide the first one for good; insist on the
     // bare saver.
     if (saver.size() >= 4 && std::memcmp(saver.data() + saver.size() - 4, kPackageMagic, 4) == 0)
         throw TPackError(ecInput, SaverPath + ": already carries a package; use the bare saver");
-    WriteFileAtomic(OutputPath, {&saver, &Package});
+    // Zeros before the package make the file a multiple of 8 bytes long, so
+    // that signing it adds no padding and the trailer stays right before
+    // the certificate table.
+    const std::vector<unsigned char> padding((8 - (saver.size() + Package.size()) % 8) % 8, 0);
+    if (removed.Removed)
+        UpdatePeChecksum(saver, removed.ChecksumOffset, {&padding, &Package});
+    WriteFileAtomic(OutputPath, {&saver, &padding, &Package});
+    TPackedSaver r;
+    r.SignatureRemoved = removed.Removed;
+    return r;
 }
 
 } // namespace zembra

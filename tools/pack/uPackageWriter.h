@@ -22,10 +22,21 @@ constexpr uint32_t kDefaultNameKey = 0x5A;
 // Raises TPackError (ecInput) when an item is too large for the format.
 std::vector<unsigned char> EncodePackage(const std::vector<TPackageItem>& Items, uint32_t Key);
 
+struct TPackedSaver {
+    // The saver was signed: its signature was taken off (the output must
+    // be signed again).
+    bool SignatureRemoved = false;
+};
+
 // Copies the saver at SaverPath with Package behind it to OutputPath,
-// atomically. Raises TPackError: ecInput when the saver cannot be read or
-// already carries a package, ecIo when the output cannot be written.
-void WritePackagedSaver(const std::string& SaverPath, const std::vector<unsigned char>& Package,
-                        const std::string& OutputPath);
+// atomically: the saver's bytes, up to 7 zeros that make the file a
+// multiple of 8 bytes long, the package. A signed saver loses its
+// signature first (and gets a new header checksum). Raises TPackError:
+// ecInput when the saver cannot be read, already carries a package or has
+// a signature that cannot be removed, ecIo when the output cannot be
+// written.
+TPackedSaver WritePackagedSaver(const std::string& SaverPath,
+                                const std::vector<unsigned char>& Package,
+                                const std::string& OutputPath);
 
 } // namespace zembra
