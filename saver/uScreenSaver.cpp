@@ -556,6 +556,15 @@ void TScreenSaver::SaverWindowProc(TMessage& message) {
         DetachPreview();
         PassOn(message);
         break;
+    case WM_DESTROY:
+        // A preview window lives inside the host's window, and a host that
+        // goes takes it along without a close request: nothing else would
+        // end the program then. The main window's own destruction at the
+        // end of the program stops the players and removes the files.
+        if (mode_ == smPreview && Application)
+            Application->Terminate();
+        PassOn(message);
+        break;
     case WM_ERASEBKGND:
         if (Tick()) {
             message.Result = 1;
