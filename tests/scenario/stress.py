@@ -111,6 +111,9 @@ def saver_processes(s):
 def run_cycle(s, i, mode, package):
     scr, guid, caption = package
     log, env = ps.log_env(s, "cycle-%03d.log" % i)
+    # The saver may pick another working folder than its GUID's (one of
+    # that name may exist): what counts is that the temp folder is as it was.
+    temp_before = ps.temp_entries(s)
     s.move(0, 0)
     if mode == "/s":
         p = s.start(scr, "/s", env=env)
@@ -139,15 +142,21 @@ def run_cycle(s, i, mode, package):
     if code != 0:
         raise CycleFailure("exit code %d" % code)
     s.wait_until(lambda: not saver_processes(s), 20, "no saver process")
-    folder = os.path.join(ps.temp_dir(s), guid)
-    s.wait_until(lambda: not os.path.exists(folder), 10, "the working folder to go")
+    try:
+        s.wait_until(lambda: ps.temp_entries(s) == temp_before, 10, "the working folder to go")
+    except harness.ScenarioError:
+        left = ps.temp_entries(s) - temp_before
+        for name in left:
+            ps.remove_temp_entry(s, name)
+        raise CycleFailure("left in the temp folder: %r" % sorted(left))
 
 
-def clean_up_after_failure(s, guid):
+def clean_up_after_failure(s, temp_before):
     pids = [p["pid"] for p in saver_processes(s)]
     if pids:
         s.run_probe("kill", *map(str, pids))
-    ps.remove_temp_entry(s, guid)
+    for name in ps.temp_entries(s) - temp_before:
+        ps.remove_temp_entry(s, name)
 
 
 def run_cycles(s, count, seed):
@@ -171,7 +180,7 @@ def run_cycles(s, count, seed):
         except (harness.ScenarioError, CycleFailure) as e:
             failures.append("cycle %d %s: %s" % (i, mode, e))
             status = "FAILED: %s" % e
-            clean_up_after_failure(s, package[1])
+            clean_up_after_failure(s, temp_before)
         print("cycle %3d %s %-40s %5.1fs %s" % (i, mode, os.path.basename(package[0]),
                                                  time.time() - c0, status), flush=True)
     print("stress: %d cycles in %.0fs, %d failed" % (count, time.time() - t0, len(failures)),
@@ -246,7 +255,7 @@ def soak(s, minutes, sample_seconds, warmup_seconds, seed):
         except harness.ScenarioError as e:
             failures.append("the soak saver did not end on a key: %s" % e)
     if p.poll() is None or saver_processes(s):
-        clean_up_after_failure(s, guid)
+        clean_up_after_failure(s, temp_before)
     else:
         s.wait_until(lambda: ps.temp_entries(s) == temp_before, 10, "the soak's files to go")
     return failures
