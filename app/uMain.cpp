@@ -12,7 +12,7 @@
 #include "framework/uApplication.h"
 #include "package/uExeAdder.h"
 #include "saver/uDuplicate.h"
-#include "saver/uFormUtils.h"
+#include "framework/uFormUtils.h"
 #include "ui/uDialog.h"
 #include "util/uFileOperation.h"
 #include "util/uUtils.h"
@@ -100,12 +100,6 @@ template <typename F> void Guarded(F&& step) noexcept {
     } catch (...) {
     }
 }
-
-// Frees the package items however the load ends.
-struct TItemsHolder {
-    TItemTypes Items;
-    ~TItemsHolder() { FreeItems(Items); }
-};
 
 } // namespace
 
@@ -254,7 +248,7 @@ void TfrmMain::LoadPackageItems() {
     if (!frmDialog)
         frmDialog = new TfrmDialog(Application);
     TLoaderHostImpl host(*this);
-    TItemsHolder items;
+    TOwnedItems items;
     ReadItems(OwnExecutablePath(), items.Items);
     TPackageLoader(host, Settings).Load(items.Items);
 }

@@ -17,6 +17,7 @@
 #include "flash/uShockwaveFlashEx.h"
 #include "framework/uControls.h"
 #include "saver/uScreenSaver.h"
+#include "util/uHandles.h"
 
 namespace zembra {
 
@@ -37,8 +38,8 @@ class TfrmMain : public TForm {
     // True from the start of FormCreate until the movie was handed to the
     // player controls.
     bool MoviePending = false;
-    // Named mutex made from the package's "GUID" item, or null.
-    HANDLE InstanceGuard = nullptr;
+    // Named mutex made from the package's "GUID" item, or empty.
+    UniqueHandle InstanceGuard;
 
     void FormCreate(TComponent* Sender);
     void FormShow(TComponent* Sender);

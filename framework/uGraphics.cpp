@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "framework/uDeviceContext.h"
+
 namespace zembra {
 
 COLORREF ColorToRGB(TColor color) noexcept {
@@ -265,10 +267,10 @@ void TPicture::Clear() noexcept {
 void TPicture::Draw(HDC dc, const RECT& dest) const noexcept {
     if (!bitmap_ || !dc)
         return;
-    HDC mem = CreateCompatibleDC(dc);
-    if (!mem)
+    TMemoryDC source(dc, static_cast<HBITMAP>(bitmap_.Get()));
+    if (!source.Valid())
         return;
-    HGDIOBJ old = SelectObject(mem, bitmap_.Get());
+    HDC mem = source.Handle();
     const int w = dest.right - dest.left, h = dest.bottom - dest.top;
     if (w == width_ && h == height_) {
         BitBlt(dc, dest.left, dest.top, w, h, mem, 0, 0, SRCCOPY);
@@ -280,8 +282,6 @@ void TPicture::Draw(HDC dc, const RECT& dest) const noexcept {
         SetBrushOrgEx(dc, org.x, org.y, nullptr);
         SetStretchBltMode(dc, oldMode);
     }
-    SelectObject(mem, old);
-    DeleteDC(mem);
 }
 
 } // namespace zembra

@@ -2,6 +2,7 @@
 
 #include "framework/uApplication.h"
 #include "framework/uControls.h"
+#include "framework/uDeviceContext.h"
 
 namespace zembra {
 
@@ -111,25 +112,21 @@ void TCustomControl::WndProc(TMessage& m) {
             RECT client;
             GetClientRect(h, &client);
             const int w = client.right, hgt = client.bottom;
-            HDC mem = w > 0 && hgt > 0 ? CreateCompatibleDC(dc) : nullptr;
-            HBITMAP bmp = mem ? CreateCompatibleBitmap(dc, w, hgt) : nullptr;
-            HDC target = bmp ? mem : dc;
-            HGDIOBJ oldBmp = bmp ? SelectObject(mem, bmp) : nullptr;
-            HBRUSH brush = CreateSolidBrush(ColorToRGB(BackColor()));
-            FillRect(target, &client, brush);
-            DeleteObject(brush);
-            try {
-                Paint(target, client);
-            } catch (...) {
-                HandleCallbackException(this);
+            {
+                // Without a memory bitmap it paints straight into the window.
+                TMemoryDC buffer(dc, w, hgt);
+                HDC target = buffer.Valid() ? buffer.Handle() : dc;
+                HBRUSH brush = CreateSolidBrush(ColorToRGB(BackColor()));
+                FillRect(target, &client, brush);
+                DeleteObject(brush);
+                try {
+                    Paint(target, client);
+                } catch (...) {
+                    HandleCallbackException(this);
+                }
+                if (buffer.Valid())
+                    BitBlt(dc, 0, 0, w, hgt, buffer.Handle(), 0, 0, SRCCOPY);
             }
-            if (bmp) {
-                BitBlt(dc, 0, 0, w, hgt, mem, 0, 0, SRCCOPY);
-                SelectObject(mem, oldBmp);
-                DeleteObject(bmp);
-            }
-            if (mem)
-                DeleteDC(mem);
             EndPaint(h, &ps);
         }
         m.Result = 0;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -95,5 +96,28 @@ void ReadItemsFromStream(TStream& Stream, TItemTypes& Items);
 
 // Frees every item's Data and empties the array.
 void FreeItems(TItemTypes& Items) noexcept;
+
+// Owns the buffers of the items read into Items: they are freed with the
+// holder, also when reading or using them ends in an exception. Move-only,
+// so no buffer is ever freed twice.
+struct TOwnedItems {
+    TItemTypes Items;
+
+    TOwnedItems() = default;
+    ~TOwnedItems() { FreeItems(Items); }
+    TOwnedItems(TOwnedItems&& other) noexcept : Items(std::move(other.Items)) {
+        other.Items.clear();
+    }
+    TOwnedItems& operator=(TOwnedItems&& other) noexcept {
+        if (this != &other) {
+            FreeItems(Items);
+            Items = std::move(other.Items);
+            other.Items.clear();
+        }
+        return *this;
+    }
+    TOwnedItems(const TOwnedItems&) = delete;
+    TOwnedItems& operator=(const TOwnedItems&) = delete;
+};
 
 } // namespace zembra

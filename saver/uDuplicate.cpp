@@ -6,29 +6,27 @@ namespace {
 
 // The unit's own guard, used by the screen saver's single-instance check.
 std::string gGuardName;
-HANDLE gGuardHandle = nullptr;
+UniqueHandle gGuardHandle;
 
 } // namespace
 
-bool CreateInstanceGuard(HANDLE& guard, const std::string& name) noexcept {
-    HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str());
+bool CreateInstanceGuard(UniqueHandle& guard, const std::string& name) noexcept {
+    ReleaseInstanceGuard(guard);
+    UniqueHandle existing(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str()));
     if (existing) {
         // Owns nothing, so releasing changes nothing; it only mirrors the
         // release on our own guards.
-        ReleaseMutex(existing);
-        CloseHandle(existing);
-        guard = nullptr;
+        ReleaseMutex(existing.Get());
         return false;
     }
-    guard = CreateMutexA(nullptr, FALSE, name.c_str());
-    return guard != nullptr;
+    guard.Reset(CreateMutexA(nullptr, FALSE, name.c_str()));
+    return guard.Valid();
 }
 
-void ReleaseInstanceGuard(HANDLE& guard) noexcept {
+void ReleaseInstanceGuard(UniqueHandle& guard) noexcept {
     if (guard) {
-        ReleaseMutex(guard);
-        CloseHandle(guard);
-        guard = nullptr;
+        ReleaseMutex(guard.Get());
+        guard.Close();
     }
 }
 
@@ -38,8 +36,6 @@ bool RegisterInstance(const std::string& name) noexcept {
     } catch (...) {
         // Out of memory for a short name: the guard still works without it.
     }
-    // A guard held from an earlier call would otherwise leak.
-    ReleaseInstanceGuard(gGuardHandle);
     return CreateInstanceGuard(gGuardHandle, name);
 }
 

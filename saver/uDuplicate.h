@@ -8,16 +8,19 @@
 
 #include <string>
 
+#include "util/uHandles.h"
+
 namespace zembra {
 
 // True when no process held Name and a handle to a new mutex of that name is
-// now in Guard. False (Guard := nullptr) when the name is already held or the
-// mutex cannot be created. Two processes racing between the look-up and the
-// creation may both get true.
-bool CreateInstanceGuard(HANDLE& guard, const std::string& name) noexcept;
+// now in Guard. False (Guard empty) when the name is already held or the
+// mutex cannot be created. A guard held before is given up first. Two
+// processes racing between the look-up and the creation may both get true.
+bool CreateInstanceGuard(UniqueHandle& guard, const std::string& name) noexcept;
 
-// Gives up a guard; a null guard is left alone. Guard is null afterwards.
-void ReleaseInstanceGuard(HANDLE& guard) noexcept;
+// Gives up a guard; an empty guard is left alone. Guard is empty afterwards.
+// A guard that is simply destroyed is given up as well.
+void ReleaseInstanceGuard(UniqueHandle& guard) noexcept;
 
 // CreateInstanceGuard on the unit's own guard handle.
 bool RegisterInstance(const std::string& name) noexcept;

@@ -6,8 +6,8 @@
 
 #include "framework/uApplication.h"
 #include "saver/uDuplicate.h"
-#include "saver/uFormUtils.h"
-#include "saver/uPlacementMath.h"
+#include "framework/uFormUtils.h"
+#include "framework/uPlacementMath.h"
 #include "saver/uSaverCommandLine.h"
 #include "saver/uSaverResources.h"
 #include "util/uHandles.h"
@@ -20,8 +20,8 @@ const char* const ScreenSaverInstanceName = "9EA00A9F-18F3-4842-82F5-6677E57A79F
 namespace {
 
 TScreenSaver* gCurrentSaver = nullptr;
-HHOOK gMouseHook = nullptr;
-HHOOK gKeyboardHook = nullptr;
+UniqueHook gMouseHook;
+UniqueHook gKeyboardHook;
 
 // ShowCursor moves a counter; a few dozen calls reach any sane target, and
 // the bound keeps a broken counter from spinning forever.
@@ -45,47 +45,6 @@ bool IsMouseMessage(WPARAM message) noexcept {
 }
 
 } // namespace
-
-// A memory device context with a bitmap of the logical drawing size.
-struct TScreenSaver::OffscreenBitmap {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    int width = 0;
-    int height = 0;
-
-    ~OffscreenBitmap() { Release(); }
-
-    void Release() noexcept {
-        if (dc && previous)
-            SelectObject(dc, previous);
-        if (bitmap)
-            DeleteObject(bitmap);
-        if (dc)
-            DeleteDC(dc);
-        dc = nullptr;
-        bitmap = nullptr;
-        previous = nullptr;
-        width = height = 0;
-    }
-
-    void Resize(int w, int h) noexcept {
-        Release();
-        if (w <= 0 || h <= 0)
-            return;
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, w, h);
-        ReleaseDC(nullptr, screen);
-        if (!dc || !bitmap) {
-            Release();
-            return;
-        }
-        previous = SelectObject(dc, bitmap);
-        width = w;
-        height = h;
-    }
-};
 
 std::string SaverChildCommandLine(const std::string& programPath) {
     return "\"" + programPath + "\" /E";
@@ -269,8 +228,7 @@ TScreenSaver::~TScreenSaver() {
         SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, FALSE, &scratch, 0);
     }
     UnregisterInstance();
-    delete bitmap_;
-    bitmap_ = nullptr;
+    bitmap_.reset();
     // The thread timer goes last; its destruction waits for its worker,
     // whose tick still uses this object.
     DestroyComponents();
@@ -279,18 +237,18 @@ TScreenSaver::~TScreenSaver() {
 
 void TScreenSaver::ReadPasswordSetting() noexcept {
     usePassword_ = false;
-    HKEY key = nullptr;
-    RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE, &key);
+    UniqueHKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE,
+                      key.Receive()) != ERROR_SUCCESS)
+        return;
     DWORD value = 0;
     DWORD size = sizeof(value);
     DWORD type = REG_DWORD;
     // A string or binary value longer than four bytes fails with
     // ERROR_MORE_DATA and counts as "no password".
-    if (key && RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, &type,
-                                reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS)
+    if (RegQueryValueExA(key.Get(), "ScreenSaveUsePassword", nullptr, &type,
+                         reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS)
         usePassword_ = value != 0;
-    if (key)
-        RegCloseKey(key);
 }
 
 void TScreenSaver::Loaded() {
@@ -349,14 +307,9 @@ void TScreenSaver::KeepOnTop() noexcept {
 
 void TScreenSaver::SetBitmapNeeded(bool value) {
     bitmapNeeded_ = value;
-    if (value) {
-        if (!bitmap_)
-            bitmap_ = new OffscreenBitmap();
-        bitmap_->Resize(logicalWidth_, logicalHeight_);
-    } else {
-        delete bitmap_;
-        bitmap_ = nullptr;
-    }
+    bitmap_.reset();
+    if (value)
+        bitmap_ = std::make_unique<TMemoryDC>(nullptr, logicalWidth_, logicalHeight_);
 }
 
 void TScreenSaver::SetTimerEnabled(bool value) {
@@ -447,18 +400,17 @@ bool TScreenSaver::Tick() {
     KeepOnTop();
     if (OnTimer)
         OnTimer(this);
-    if (!bitmap_ || !bitmap_->dc || !ownerWindow_ || !ownerWindow_->HandleAllocated())
+    if (!bitmap_ || !bitmap_->Valid() || !ownerWindow_ || !ownerWindow_->HandleAllocated())
         return false;
-    HWND window = ownerWindow_->WindowHandle();
-    HDC dc = GetDC(window);
+    TWindowDC dc(ownerWindow_->WindowHandle());
     if (!dc)
         return false;
     // The bitmap is drawn at the logical size; the window's mapping shrinks
     // it into the window (by a whole factor in the preview).
-    SetCanvasScale(dc);
-    StretchBlt(dc, 0, 0, bitmap_->width, bitmap_->height, bitmap_->dc, 0, 0, bitmap_->width,
-               bitmap_->height, SRCCOPY);
-    ReleaseDC(window, dc);
+    SetCanvasScale(dc.Handle());
+    const int w = bitmap_->Width();
+    const int h = bitmap_->Height();
+    StretchBlt(dc.Handle(), 0, 0, w, h, bitmap_->Handle(), 0, 0, w, h, SRCCOPY);
     return true;
 }
 
@@ -490,24 +442,24 @@ void TScreenSaver::ThreadTick() {
 void TScreenSaver::InstallHooks() noexcept {
     hooked_ = true;
     const DWORD thread = GetCurrentThreadId();
-    gMouseHook = SetWindowsHookExA(WH_MOUSE, MouseHookProc, nullptr, thread);
-    gKeyboardHook = SetWindowsHookExA(WH_KEYBOARD, KeyboardHookProc, nullptr, thread);
+    gMouseHook.Reset(SetWindowsHookExA(WH_MOUSE, MouseHookProc, nullptr, thread));
+    gKeyboardHook.Reset(SetWindowsHookExA(WH_KEYBOARD, KeyboardHookProc, nullptr, thread));
 }
 
 void TScreenSaver::RemoveHooks() noexcept {
     if (!hooked_)
         return;
-    if (gKeyboardHook)
-        UnhookWindowsHookEx(gKeyboardHook);
-    if (gMouseHook)
-        UnhookWindowsHookEx(gMouseHook);
-    gKeyboardHook = nullptr;
-    gMouseHook = nullptr;
+    gKeyboardHook.Close();
+    gMouseHook.Close();
     hooked_ = false;
 }
 
 LRESULT CALLBACK TScreenSaver::MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-    const LRESULT result = CallNextHookEx(gMouseHook, code, wParam, lParam);
+    // A negative code belongs to the hook chain alone: pass it on untouched
+    // and do not look at lParam, which need not point at a MOUSEHOOKSTRUCT.
+    if (code < 0)
+        return CallNextHookEx(gMouseHook.Get(), code, wParam, lParam);
+    const LRESULT result = CallNextHookEx(gMouseHook.Get(), code, wParam, lParam);
     TScreenSaver* saver = gCurrentSaver;
     const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
     if (saver && info && saver->TerminateOnMouseMove && !saver->verifying_ && saver->ownerWindow_) {
@@ -523,7 +475,9 @@ LRESULT CALLBACK TScreenSaver::MouseHookProc(int code, WPARAM wParam, LPARAM lPa
 }
 
 LRESULT CALLBACK TScreenSaver::KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-    const LRESULT result = CallNextHookEx(gKeyboardHook, code, wParam, lParam);
+    if (code < 0)
+        return CallNextHookEx(gKeyboardHook.Get(), code, wParam, lParam);
+    const LRESULT result = CallNextHookEx(gKeyboardHook.Get(), code, wParam, lParam);
     TScreenSaver* saver = gCurrentSaver;
     if (saver && saver->TerminateOnKeyDown && !saver->verifying_ && saver->ownerWindow_) {
         if (HWND owner = saver->ownerWindow_->WindowHandle())
@@ -600,6 +554,15 @@ void TScreenSaver::SaverWindowProc(TMessage& message) {
                 ownerWindow_->Width(), ownerWindow_->Height());
         }
         DetachPreview();
+        PassOn(message);
+        break;
+    case WM_DESTROY:
+        // A preview window lives inside the host's window, and a host that
+        // goes takes it along without a close request: nothing else would
+        // end the program then. The main window's own destruction at the
+        // end of the program stops the players and removes the files.
+        if (mode_ == smPreview && Application)
+            Application->Terminate();
         PassOn(message);
         break;
     case WM_ERASEBKGND:

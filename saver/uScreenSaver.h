@@ -8,10 +8,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "framework/uComponent.h"
 #include "framework/uControls.h"
+#include "framework/uDeviceContext.h"
 #include "framework/uTimer.h"
 #include "saver/uThreadTimer.h"
 
@@ -111,10 +113,13 @@ class TScreenSaver : public TComponent {
     // The saver currently installed, or null.
     static TScreenSaver* Current() noexcept;
 
-  private:
+    // The thread hooks of run mode. A negative code is handed straight to
+    // the next hook and nothing else is done with the call. Public so tests
+    // can drive them with codes the system seldom sends.
     static LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
 
+  private:
     void ReadPasswordSetting() noexcept;
     void ApplyBounds();
     void ApplyVisible();
@@ -128,8 +133,6 @@ class TScreenSaver : public TComponent {
     void InstallHooks() noexcept;
     void RemoveHooks() noexcept;
 
-    struct OffscreenBitmap;
-
     TTimer* intervalTimer_ = nullptr;
     TThreadTimer* threadTimer_ = nullptr;
     TScreenSaverMode mode_ = smNone;
@@ -137,7 +140,8 @@ class TScreenSaver : public TComponent {
     HWND parentHandle_ = nullptr;
     RECT parentRect_{};
     TWinControl* ownerWindow_ = nullptr;
-    OffscreenBitmap* bitmap_ = nullptr;
+    // The off-screen picture of the logical drawing size, while needed.
+    std::unique_ptr<TMemoryDC> bitmap_;
     TWndMethod savedWindowProc_;
     bool windowProcInstalled_ = false;
     int logicalHeight_ = 0;

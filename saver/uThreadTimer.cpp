@@ -53,12 +53,10 @@ void TThreadTimerExec::Execute() {
         // A failing tick stops this timer for good; nothing is reported.
     }
     Running = false;
-    // From here on the timer may be gone: touch nothing but this object.
-    FreeOnTerminate = true;
 }
 
 TThreadTimer::TThreadTimer(TComponent* AOwner)
-    : TComponent(AOwner), owner_(AOwner), worker_(new TThreadTimerExec(this)) {}
+    : TComponent(AOwner), owner_(AOwner), worker_(std::make_unique<TThreadTimerExec>(this)) {}
 
 TThreadTimer::~TThreadTimer() {
     // Mark first, then wait: Fire raises busy before it looks at the mark,
@@ -72,21 +70,19 @@ TThreadTimer::~TThreadTimer() {
     }
     OnTimer = nullptr;
     worker_->Terminate();
-    if (!workerStarted_) {
-        // Never resumed: it ends without running its body.
-        delete worker_;
-    } else {
-        while (worker_->Running) {
-            worker_->Resume();
-            // A synchronised tick waits for the main thread; let it run (it
-            // returns at once now).
-            if (Application && GetCurrentThreadId() == TApplication::MainThreadId())
-                Application->CheckSynchronize();
-            Sleep(10);
-        }
-        // The worker frees itself when its thread function ends.
+    // The thread's own end is the only safe sign that the worker is done:
+    // a flag it clears on its way out may be read just as it goes. A worker
+    // that never ran ends at once without running its body; on the main
+    // thread the wait serves a synchronised tick that is waiting for it
+    // (the tick returns at once now).
+    try {
+        if (workerStarted_)
+            worker_->WaitFor();
+    } catch (...) {
+        // WaitFor refuses only on the worker's own thread; the base
+        // destructor below then skips the wait as well.
     }
-    worker_ = nullptr;
+    worker_.reset();
     owner_ = nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 
 #include "framework/uComponent.h"
 #include "framework/uThread.h"
@@ -19,8 +20,9 @@ class TThreadTimer;
 
 // The worker: waits out whole periods in 10 ms steps and fires while its
 // enabled flag is set. Once started it runs until it is terminated, the
-// program's modules are finalised or the application terminates, and then
-// frees itself.
+// program's modules are finalised or the application terminates. The timer
+// owns it and joins its thread before freeing it, so nothing ever looks at a
+// worker that is gone.
 class TThreadTimerExec : public TThread {
   public:
     explicit TThreadTimerExec(TThreadTimer* timer);
@@ -38,7 +40,8 @@ class TThreadTimerExec : public TThread {
 class TThreadTimer : public TComponent {
   public:
     explicit TThreadTimer(TComponent* AOwner);
-    // Waits for a tick in progress and for the worker to leave its loop.
+    // Waits for a tick in progress, then for the worker's thread to end.
+    // Must not run inside this timer's own OnTimer.
     ~TThreadTimer() override;
 
     // Read by the worker on every tick; set them before enabling.
@@ -72,7 +75,7 @@ class TThreadTimer : public TComponent {
 
   private:
     TComponent* owner_;
-    TThreadTimerExec* worker_;
+    std::unique_ptr<TThreadTimerExec> worker_;
     bool workerStarted_ = false;
     std::atomic<bool> busy_{false};
     std::atomic<bool> enabled_{false};

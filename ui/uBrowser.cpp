@@ -70,22 +70,23 @@ void TBrowser::SetURL(const std::string& value) {
 }
 
 void TBrowser::Launch() {
-    if (url_.empty() || !IsSafeCommandArgument(url_))
+    if (url_.empty() || !HasLaunchableScheme(url_))
         return;
+    const std::string argument = EncodeCommandArgument(url_);
     if (!browserPath_.empty()) {
-        // The address follows unquoted, as browsers expect a single argument
-        // that may hold blanks; IsSafeCommandArgument keeps it from breaking out.
-        shell_.Exec(QuoteString(browserPath_, '"') + " " + url_);
+        // Unquoted: the encoding leaves nothing that could end the argument.
+        shell_.Exec(QuoteString(browserPath_, '"') + " " + argument);
         return;
     }
-    if (shell_.ShellExecuteOpen(url_) < 32)
-        shell_.Exec("explorer " + url_);
+    if (shell_.ShellExecuteOpen(argument) < 32)
+        shell_.Exec("explorer " + argument);
 }
 
 void TBrowser::ShellOpen() {
-    if (url_.empty() || !IsSafeCommandArgument(url_))
+    if (url_.empty() || !HasLaunchableScheme(url_))
         return;
-    const INT_PTR result = shell_.ShellExecuteOpen(url_);
+    // The shell puts the address into the handler's command line as well.
+    const INT_PTR result = shell_.ShellExecuteOpen(EncodeCommandArgument(url_));
     if (result == ERROR_FILE_NOT_FOUND || result > 32)
         return;
     Launch();

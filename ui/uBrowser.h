@@ -50,12 +50,13 @@ class TBrowser : public TComponent {
     const std::string& BrowserPath() const noexcept { return browserPath_; }
 
     // Starts the browser with URL, or hands URL to the shell when there is
-    // no browser, or to the explorer when the shell fails. An address
-    // holding a double quote or a control character is never started: it
-    // could end the argument and smuggle further ones onto the command line.
+    // no browser, or to the explorer when the shell fails. Only http, https
+    // and mailto addresses are started, and always as one argument (see
+    // EncodeCommandArgument): a package cannot add switches of its own.
     void Launch();
     // Hands URL to the shell; falls back to Launch unless the shell started
-    // something or reported that the address was not found.
+    // something or reported that the address was not found. The same
+    // schemes and encoding as Launch.
     void ShellOpen();
 
   private:

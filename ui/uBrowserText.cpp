@@ -98,12 +98,38 @@ std::string NormalizeURL(const std::string& url) {
     return url;
 }
 
-bool IsSafeCommandArgument(const std::string& url) {
-    for (unsigned char c : url) {
-        if (c == '"' || c < 0x20 || c == 0x7F)
-            return false;
+bool HasLaunchableScheme(const std::string& url) {
+    const std::size_t colon = url.find(':');
+    if (colon == std::string::npos)
+        return false;
+    std::string scheme = url.substr(0, colon);
+    for (char& c : scheme)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return scheme == "http" || scheme == "https" || scheme == "mailto";
+}
+
+std::string EncodeCommandArgument(const std::string& url) {
+    static const char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(url.size());
+    const std::size_t n = url.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(url[i]);
+        // A blank or tab splits the argument, a quote opens or closes a
+        // quoted part, a control character may end the line; a stray "%"
+        // would let the receiver decode it into any of those.
+        const bool strayPercent =
+            c == '%' && !(i + 2 < n && IsHexDigit(url[i + 1]) && IsHexDigit(url[i + 2]));
+        if (c <= ' ' || c == '"' || c == 0x7F || strayPercent) {
+            out += '%';
+            out += Hex[c >> 4];
+            out += Hex[c & 0x0F];
+        } else {
+            out += static_cast<char>(c);
+        }
     }
-    return true;
+    return out;
 }
 
 } // namespace zembra

@@ -1,6 +1,6 @@
 // Text handling of the browser launcher that needs no Windows calls: turning
-// a registered browser command into a bare program path, completing and
-// checking addresses.
+// a registered browser command into a bare program path, completing,
+// checking and encoding addresses.
 #pragma once
 
 #include <stdexcept>
@@ -30,9 +30,18 @@ void CheckPercentEscapes(const std::string& url);
 // Throws EUrlError on a malformed percent escape (see CheckPercentEscapes).
 std::string NormalizeURL(const std::string& url);
 
-// True when Url may follow a browser path on a command line: it must not
-// hold a double quote or a control character, either of which could end the
-// argument and smuggle further ones in.
-bool IsSafeCommandArgument(const std::string& url);
+// True when Url's scheme (the text before its first ":") is http, https or
+// mailto, in any case: the only addresses the launcher hands to a browser or
+// the shell. Anything else (file:, a program's private scheme, a scheme-less
+// "host:port") is never started.
+bool HasLaunchableScheme(const std::string& url);
+
+// Url made safe to stand as ONE argument on a command line: blanks, tabs,
+// double quotes, every control character and a "%" that does not begin a
+// "%XX" escape (so "%%" too) are percent-encoded; valid escapes and every
+// other byte stay as they are. Bytes from 0x80 up are kept, so double-byte
+// addresses come through: no double-byte code page has an encoded byte as
+// the second byte of a character.
+std::string EncodeCommandArgument(const std::string& url);
 
 } // namespace zembra

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "framework/uApplication.h"
-#include "saver/uFormUtils.h"
+#include "framework/uFormUtils.h"
 
 namespace zembra {
 

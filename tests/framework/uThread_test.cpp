@@ -90,6 +90,11 @@ TEST_F(AppTest, ThreadTerminateEndsALoopingExecute) {
             Sleep(5);
     };
     t.Start();
+    // A thread terminated before it first runs skips Execute altogether:
+    // wait until the body runs (a loaded host may take a while to start it).
+    for (int i = 0; i < 1000 && runs.load() == 0; ++i)
+        Sleep(5);
+    ASSERT_EQ(runs.load(), 1);
     Sleep(20);
     EXPECT_FALSE(t.Finished());
     t.Terminate();

@@ -93,19 +93,33 @@ TEST(Duplicate, NameVanishesWhenHolderExits) {
     ASSERT_EQ(RunChild("hold", name, &child), 0u);
     ASSERT_EQ(WaitForSingleObject(ready, 30000), WAIT_OBJECT_0);
 
-    HANDLE guard = reinterpret_cast<HANDLE>(1);
+    // A guard held before (of another name) is given up, not leaked.
+    UniqueHandle guard;
+    const std::string other = UniqueName("other");
+    ASSERT_TRUE(CreateInstanceGuard(guard, other));
     EXPECT_FALSE(CreateInstanceGuard(guard, name));
-    EXPECT_EQ(guard, nullptr);
+    EXPECT_FALSE(guard.Valid());
+    {
+        UniqueHandle probe(OpenMutexA(SYNCHRONIZE, FALSE, other.c_str()));
+        EXPECT_FALSE(probe.Valid()) << "the earlier guard's name is still held";
+    }
 
     SetEvent(quit);
     ASSERT_EQ(WaitForSingleObject(child, 30000), WAIT_OBJECT_0);
     CloseHandle(child);
     EXPECT_TRUE(CreateInstanceGuard(guard, name));
-    EXPECT_NE(guard, nullptr);
+    EXPECT_TRUE(guard.Valid());
     ReleaseInstanceGuard(guard);
-    EXPECT_EQ(guard, nullptr);
-    ReleaseInstanceGuard(guard); // a null guard is left alone
-    EXPECT_EQ(guard, nullptr);
+    EXPECT_FALSE(guard.Valid());
+    ReleaseInstanceGuard(guard); // an empty guard is left alone
+    EXPECT_FALSE(guard.Valid());
+    {
+        // A guard that simply goes out of scope frees its name too.
+        UniqueHandle scoped;
+        ASSERT_TRUE(CreateInstanceGuard(scoped, name));
+    }
+    UniqueHandle again;
+    EXPECT_TRUE(CreateInstanceGuard(again, name));
     CloseHandle(ready);
     CloseHandle(quit);
 }

@@ -99,6 +99,43 @@ TEST(ScreenSaver, WindowProcedureFiltersAndForwards) {
     EXPECT_EQ(TScreenSaver::Current(), nullptr);
 }
 
+// Takes every queued Message for Window off the queue and counts it.
+int TakeQueued(HWND window, UINT message) {
+    int n = 0;
+    MSG m;
+    while (PeekMessageA(&m, window, message, message, PM_REMOVE))
+        ++n;
+    return n;
+}
+
+TEST(ScreenSaver, HooksHandNegativeCodesOnUntouched) {
+    EnsureApplication();
+    auto* form = new TSpyForm(nullptr);
+    HWND h = form->Handle();
+    ASSERT_NE(h, nullptr);
+    TakeQueued(h, WM_SAVERKEY);
+    TakeQueued(h, WM_SAVERMOUSE);
+
+    // A negative code is the chain's business: nothing is posted, and the
+    // mouse hook does not even read lParam (an unreadable address here).
+    const LPARAM unreadable = static_cast<LPARAM>(0x10);
+    TScreenSaver::KeyboardHookProc(-1, 'A', 0);
+    TScreenSaver::MouseHookProc(-1, WM_LBUTTONDOWN, unreadable);
+    TScreenSaver::MouseHookProc(-2, WM_MOUSEMOVE, unreadable);
+    EXPECT_EQ(TakeQueued(h, WM_SAVERKEY), 0);
+    EXPECT_EQ(TakeQueued(h, WM_SAVERMOUSE), 0);
+
+    // The same calls with HC_ACTION are handed to the window.
+    MOUSEHOOKSTRUCT info{};
+    info.pt = POINT{5, 6};
+    info.hwnd = nullptr; // some other window than the owner
+    TScreenSaver::KeyboardHookProc(HC_ACTION, 'A', 0);
+    TScreenSaver::MouseHookProc(HC_ACTION, WM_LBUTTONDOWN, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(TakeQueued(h, WM_SAVERKEY), 1);
+    EXPECT_EQ(TakeQueued(h, WM_SAVERMOUSE), 1);
+    delete form;
+}
+
 TEST(ScreenSaver, PropertySetters) {
     EnsureApplication();
     auto* form = new TSpyForm(nullptr);

@@ -4,7 +4,10 @@
 #include <tlhelp32.h>
 
 #include <atomic>
+#include <cstdio>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "framework/uApplication.h"
 #include "framework/uControls.h"
@@ -58,6 +61,51 @@ template <class Pred> bool WaitFor(Pred pred, DWORD ms) {
     }
     return true;
 }
+
+// Threads of this process, the caller included.
+int ThreadCount() {
+    int count = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 e{};
+    e.dwSize = sizeof(e);
+    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e))
+        if (e.th32OwnerProcessID == GetCurrentProcessId())
+            ++count;
+    CloseHandle(snap);
+    return count;
+}
+
+DWORD HandleCount() {
+    DWORD n = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &n);
+    return n;
+}
+
+// Ends the whole program when the guarded code has not finished in time: a
+// destructor that waits on a worker it can no longer see never returns.
+class TWatchdog {
+  public:
+    explicit TWatchdog(DWORD ms) : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        thread_ = std::thread([this, ms] {
+            if (WaitForSingleObject(done_, ms) == WAIT_TIMEOUT) {
+                std::fprintf(stderr, "watchdog: timer destruction hangs\n");
+                std::fflush(stderr);
+                ExitProcess(3);
+            }
+        });
+    }
+    ~TWatchdog() {
+        SetEvent(done_);
+        thread_.join();
+        CloseHandle(done_);
+    }
+
+  private:
+    HANDLE done_;
+    std::thread thread_;
+};
 
 class TTestForm : public TForm {
   public:
@@ -210,4 +258,52 @@ TEST(ThreadTimer, AFailingTickStopsTheTimer) {
     const DWORD start = GetTickCount();
     delete timer;
     EXPECT_LT(GetTickCount() - start, 200u);
+}
+
+TEST(ThreadTimer, ManyLifetimesUnderLoadLeaveNothingBehind) {
+    // The program's heap poisons freed objects (uPoisonHeap.cpp), so waiting
+    // on a worker that has already freed itself shows as a hang or a crash.
+    EnsureApplication();
+    TWatchdog watchdog(180000);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> load;
+    for (int i = 0; i < 2; ++i)
+        load.emplace_back([&stop] {
+            volatile unsigned spin = 0;
+            while (!stop)
+                ++spin;
+        });
+    const int threadsBefore = ThreadCount();
+    const DWORD handlesBefore = HandleCount();
+
+    std::atomic<int> ticks{0};
+    for (int i = 0; i < 150; ++i) {
+        auto* timer = new TThreadTimer(nullptr);
+        timer->SetInterval(10);
+        const bool failing = i % 7 == 3;
+        timer->OnTimer = [&ticks, failing](TComponent*) {
+            ++ticks;
+            if (failing)
+                throw std::runtime_error("tick failed");
+        };
+        if (i % 4 != 3)
+            timer->SetEnabled(true);
+        if (i % 5 == 0)
+            timer->SetPriority(tpHighest);
+        // Destroy at every point of the worker's 10 ms steps, often right
+        // as it leaves its loop.
+        Sleep(static_cast<DWORD>(i % 23));
+        if (i % 6 == 1)
+            timer->SetEnabled(false);
+        delete timer;
+    }
+    stop = true;
+    for (std::thread& t : load)
+        t.join();
+    EXPECT_GT(ticks.load(), 0);
+
+    // Every worker's thread has ended and its handle is closed.
+    EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threadsBefore - 2; }, 3000))
+        << "threads before " << threadsBefore << ", now " << ThreadCount();
+    EXPECT_LE(HandleCount(), handlesBefore + 4) << "handles before " << handlesBefore;
 }

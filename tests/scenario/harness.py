@@ -61,6 +61,9 @@ winprobe.exe (tests/tools) commands, each printing text lines:
   state                "screensaverrunning= cursorshowing= cursor=x,y
                         foreground=0x.. virtual=x,y,w,h"
   focus HWND           SetForegroundWindow
+  resources PID        "handles= gdi= user= windows= private=" of a process
+                       (kernel handles, GDI and USER objects, its windows,
+                       private bytes; Wine reports no GDI or USER counts)
 """
 
 import argparse
@@ -349,13 +352,13 @@ class Scenario:
         out = self.probe("state").strip()
         return dict(x.split("=", 1) for x in out.split())
 
-    def start_host(self, width=152, height=112, x=40, y=40):
+    def start_host(self, width=152, height=112, x=40, y=40, timeout=20):
         p = subprocess.Popen([self.wine, self.program("winprobe.exe"), "host", str(width),
                               str(height), str(x), str(y)], env=self.env,
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, text=True)
         self._procs.append(p)
-        line = self._read_line(p, 20)
+        line = self._read_line(p, timeout)
         if not line.startswith("hwnd="):
             raise ScenarioError("host window did not start: %r" % line)
         return p, int(line.strip().partition("=")[2])

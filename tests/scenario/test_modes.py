@@ -71,6 +71,20 @@ def case_preview(s):
           "nothing of the saver is left in the host")
 
 
+def case_preview_ends_with_its_host(s):
+    # The display settings may simply close their window: the preview inside
+    # goes with it, and so must the program.
+    host_proc, host = s.start_host(152, 112, 40, 40)
+    scr = s.install("ZembraSaver.scr")
+    proc = s.start(scr, "/p", str(host))
+    pid = saver_pid(s)
+    s.wait_window(lambda w: w.pid == pid and w.parent == host and w.visible, 20,
+                  "preview window inside the host")
+    s.probe("close", str(host))
+    check(host_proc.wait(timeout=20) == 0, "the host did not close")
+    check(s.wait_exit(proc, 20) == 0, "the preview did not end with its host")
+
+
 def case_preview_without_handle(s):
     scr = s.install("ZembraSaver.scr")
     proc = s.start(scr, "/p:1234")
@@ -85,4 +99,4 @@ def case_preview_without_handle(s):
 if __name__ == "__main__":
     harness.Scenario = Scenario
     harness.main([case_config_without_player_ends, case_unknown_letter, case_preview,
-                  case_preview_without_handle])
+                  case_preview_ends_with_its_host, case_preview_without_handle])

@@ -4,13 +4,16 @@
 // of tests/scenario/harness.py; every command prints plain text lines and
 // exits 0 on success, 1 on failure, 2 on a usage error.
 #include <windows.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -402,6 +405,108 @@ int CmdState() {
     return 0;
 }
 
+// Handles of process Pid in the system's handle table, or 0 when the table
+// cannot be read. Wine answers GetProcessHandleCount with 0 for every
+// process but keeps this table.
+DWORD HandlesInSystemTable(DWORD pid) {
+    struct Entry {
+        ULONG OwnerPid;
+        BYTE ObjectType;
+        BYTE HandleFlags;
+        USHORT HandleValue;
+        PVOID ObjectPointer;
+        ULONG AccessMask;
+    };
+    struct Table {
+        ULONG Count;
+        Entry Handles[1];
+    };
+    const auto SystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+    const NTSTATUS LengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+    std::vector<unsigned char> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        const NTSTATUS status = NtQuerySystemInformation(
+            SystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == LengthMismatch && buffer.size() < (64u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (status != 0 || buffer.size() < sizeof(Table))
+            return 0;
+        break;
+    }
+    const auto* table = reinterpret_cast<const Table*>(buffer.data());
+    const std::size_t room = (buffer.size() - offsetof(Table, Handles)) / sizeof(Entry);
+    const std::size_t count = table->Count < room ? table->Count : room;
+    DWORD n = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        if (table->Handles[i].OwnerPid == pid)
+            ++n;
+    return n;
+}
+
+BOOL CALLBACK CountWindow(HWND w, LPARAM param) noexcept {
+    auto* counter = reinterpret_cast<std::pair<DWORD, DWORD>*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == counter->first)
+        ++counter->second;
+    return TRUE;
+}
+
+BOOL CALLBACK CollectTopWindow(HWND w, LPARAM param) noexcept {
+    try {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(w);
+    } catch (...) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Windows (top-level and child) that belong to process Pid.
+DWORD WindowsOf(DWORD pid) {
+    std::vector<HWND> tops;
+    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&tops));
+    std::pair<DWORD, DWORD> counter{pid, 0};
+    for (HWND top : tops) {
+        CountWindow(top, reinterpret_cast<LPARAM>(&counter));
+        EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&counter));
+    }
+    return counter.second;
+}
+
+// What a process holds: kernel handles, GDI and USER objects, its windows
+// and private bytes.
+int CmdResources(int argc, char** argv) {
+    if (argc < 1)
+        return 2;
+    const DWORD pid = ParseNumber(argv[0]);
+    HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!p)
+        return 1;
+    DWORD handles = 0;
+    const BOOL haveHandles = GetProcessHandleCount(p, &handles);
+    if (haveHandles && handles == 0)
+        handles = HandlesInSystemTable(pid);
+    // Wine counts neither GDI nor USER objects: both read 0 there.
+    const DWORD gdi = GetGuiResources(p, GR_GDIOBJECTS);
+    const DWORD user = GetGuiResources(p, GR_USEROBJECTS);
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    const BOOL haveMemory = GetProcessMemoryInfo(
+        p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
+    CloseHandle(p);
+    if (!haveHandles || !haveMemory)
+        return 1;
+    // The process's private commit; Wine fills only the page-file figure,
+    // which Windows keeps equal to it.
+    const SIZE_T privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+    std::printf("handles=%lu gdi=%lu user=%lu windows=%lu private=%llu\n", handles, gdi, user,
+                WindowsOf(pid), static_cast<unsigned long long>(privateBytes));
+    return 0;
+}
+
 // Brings a window of another process to the foreground so that it gets keys.
 int CmdFocus(int argc, char** argv) {
     if (argc < 1)
@@ -418,7 +523,7 @@ int Usage() {
                          "       winprobe close|post|send HWND [MSG [WPARAM LPARAM]]\n"
                          "       winprobe reg get|set-dword|set-sz|delete KEY VALUE [DATA]\n"
                          "       winprobe procs | kill PID... | cmdline PID | mutex NAME\n"
-                         "       winprobe state | focus HWND\n");
+                         "       winprobe state | focus HWND | resources PID\n");
     return 2;
 }
 
@@ -455,6 +560,8 @@ int main(int argc, char** argv) {
         rc = CmdState();
     else if (!std::strcmp(cmd, "focus"))
         rc = CmdFocus(rest, args);
+    else if (!std::strcmp(cmd, "resources"))
+        rc = CmdResources(rest, args);
     else
         return Usage();
     std::fflush(stdout);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 using namespace zembra;
 
 TEST(BrowserText, ReduceKeepsOnlyTheProgramPath) {
@@ -55,11 +57,53 @@ TEST(BrowserText, NormalizeAddsSchemeOnlyWhenMissing) {
     EXPECT_THROW(NormalizeURL("example.com/%zz"), EUrlError);
 }
 
-TEST(BrowserText, SafeCommandArgument) {
-    EXPECT_TRUE(IsSafeCommandArgument("http://example.com/a b?c=%41&d"));
-    EXPECT_TRUE(IsSafeCommandArgument("http://example.jp/\x83\x5C"));
-    EXPECT_FALSE(IsSafeCommandArgument(R"(http://x" --evil "y)"));
-    EXPECT_FALSE(IsSafeCommandArgument("http://x\r\nfoo"));
-    EXPECT_FALSE(IsSafeCommandArgument("http://x\tfoo"));
-    EXPECT_FALSE(IsSafeCommandArgument("http://x\x7f"));
+TEST(BrowserText, OnlyWebAndMailAddressesAreLaunched) {
+    for (const char* url :
+         {"http://a", "https://a/b c", "mailto:x@y", "HTTP://A", "hTtPs:x", "MailTo:x@y"})
+        EXPECT_TRUE(HasLaunchableScheme(url)) << url;
+    for (const char* url :
+         {"", "http", "file:///C:/Windows/system32/calc.exe", "javascript:alert(1)", "ftp://a",
+          "zembratest:hello", "example.com:8080", " http://a", "http ://a", "httpx://a",
+          "C:\\a.exe", "\\\\server\\share:x", "-new-window:http://a"})
+        EXPECT_FALSE(HasLaunchableScheme(url)) << url;
+}
+
+TEST(BrowserText, EncodedAddressIsOneArgument) {
+    // Blanks, tabs, quotes and control characters are encoded: nothing is
+    // left that would end the argument or quote a part of it.
+    EXPECT_EQ(EncodeCommandArgument("http://x --some-switch"), "http://x%20--some-switch");
+    EXPECT_EQ(EncodeCommandArgument(R"(http://x" --evil "y)"), "http://x%22%20--evil%20%22y");
+    EXPECT_EQ(EncodeCommandArgument("http://x\tfoo\r\nbar\x7f\x01"),
+              "http://x%09foo%0D%0Abar%7F%01");
+    EXPECT_EQ(EncodeCommandArgument(std::string("a\0b", 3)), "a%00b");
+    // Valid escapes are kept as they are (no double encoding); a "%" that
+    // starts none is encoded, so the receiver cannot decode it into a blank
+    // or a quote.
+    EXPECT_EQ(EncodeCommandArgument("http://a/%20%22%7e?q=%41"), "http://a/%20%22%7e?q=%41");
+    EXPECT_EQ(EncodeCommandArgument("100%%"), "100%25%25");
+    EXPECT_EQ(EncodeCommandArgument("a%2"), "a%252");
+    EXPECT_EQ(EncodeCommandArgument("a%"), "a%25");
+    // Everything else a web address needs stays readable.
+    const std::string plain = "https://user@example.com:8080/a/b\\c?x=1&y=2;z#frag!$'()*+,=~^|";
+    EXPECT_EQ(EncodeCommandArgument(plain), plain);
+    // Double-byte characters come through byte for byte, including a
+    // second byte that is a backslash.
+    EXPECT_EQ(EncodeCommandArgument("http://example.jp/\x83\x5C \x83\x74"),
+              "http://example.jp/\x83\x5C%20\x83\x74");
+    EXPECT_EQ(EncodeCommandArgument(""), "");
+}
+
+TEST(BrowserText, EncodedAddressNeverHoldsASplitOrQuote) {
+    // Every byte value, alone and between others.
+    for (int b = 0; b < 256; ++b) {
+        const std::string url = std::string("http://a/") + static_cast<char>(b) + "%z";
+        const std::string out = EncodeCommandArgument(url);
+        for (unsigned char c : out)
+            ASSERT_TRUE(c > ' ' && c != '"' && c != 0x7F) << "byte " << b << ": " << out;
+        for (std::size_t i = out.find('%'); i != std::string::npos; i = out.find('%', i + 1))
+            ASSERT_TRUE(i + 2 < out.size() &&
+                        std::isxdigit(static_cast<unsigned char>(out[i + 1])) &&
+                        std::isxdigit(static_cast<unsigned char>(out[i + 2])))
+                << "byte " << b << ": " << out;
+    }
 }

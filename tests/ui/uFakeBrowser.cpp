@@ -31,19 +31,25 @@ std::string FakeBrowserPath() {
     return path;
 }
 
-TFakeBrowserLog::TFakeBrowserLog(const std::string& name) : path_(ProgramFolder() + name + ".log") {
+TFakeBrowserLog::TFakeBrowserLog(const std::string& name)
+    : path_(ProgramFolder() + name + ".log"), argsPath_(ProgramFolder() + name + ".args") {
     DeleteFileA(path_.c_str());
+    DeleteFileA(argsPath_.c_str());
     SetEnvironmentVariableA("ZEMBRA_FAKEBROWSER_LOG", path_.c_str());
+    SetEnvironmentVariableA("ZEMBRA_FAKEBROWSER_ARGS", argsPath_.c_str());
 }
 
 TFakeBrowserLog::~TFakeBrowserLog() {
     SetEnvironmentVariableA("ZEMBRA_FAKEBROWSER_LOG", nullptr);
+    SetEnvironmentVariableA("ZEMBRA_FAKEBROWSER_ARGS", nullptr);
     DeleteFileA(path_.c_str());
+    DeleteFileA(argsPath_.c_str());
 }
 
-std::vector<std::string> TFakeBrowserLog::Lines() const {
+namespace {
+std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
-    std::ifstream in(path_, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
@@ -51,6 +57,15 @@ std::vector<std::string> TFakeBrowserLog::Lines() const {
         lines.push_back(line);
     }
     return lines;
+}
+} // namespace
+
+std::vector<std::string> TFakeBrowserLog::Lines() const {
+    return ReadLines(path_);
+}
+
+std::vector<std::string> TFakeBrowserLog::ArgumentLines() const {
+    return ReadLines(argsPath_);
 }
 
 std::vector<std::string> TFakeBrowserLog::WaitForLines(std::size_t count, DWORD timeoutMs) const {

@@ -34,9 +34,13 @@ class TFakeBrowserLog {
     // Waits until at least Count lines are there or TimeoutMs passed,
     // pumping messages meanwhile; returns the lines.
     std::vector<std::string> WaitForLines(std::size_t count, DWORD timeoutMs = 10000) const;
+    // How the shell's parser split each recorded command line: the number
+    // of arguments after the program, then each one in brackets.
+    std::vector<std::string> ArgumentLines() const;
 
   private:
     std::string path_;
+    std::string argsPath_;
 };
 
 // Makes the fake browser the default browser (StartMenuInternet client) for

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "saver/uPlacementMath.h"
+#include "framework/uPlacementMath.h"
 
 using namespace zembra;
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "uPlacementMath.h"
+#include "framework/uPlacementMath.h"
 
 namespace zembra {
 

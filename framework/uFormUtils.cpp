@@ -1,4 +1,4 @@
-#include "uFormUtils.h"
+#include "framework/uFormUtils.h"
 
 #include "framework/uControls.h"
 

@@ -1,4 +1,4 @@
-#include "uPlacementMath.h"
+#include "framework/uPlacementMath.h"
 
 #include <algorithm>
 #include <limits>
