@@ -71,8 +71,9 @@ int main(int argc, char** argv) {
         else if (a == "--top" && i + 1 < argc)
             top = std::max(1, std::atoi(argv[++i]));
         else if (fs::is_directory(a)) {
-            fs::path visual = fs::path(a) / "visual";
-            for (const auto& e : fs::recursive_directory_iterator(fs::is_directory(visual) ? visual : a))
+            const fs::path visual = fs::path(a) / "visual";
+            const fs::path root = fs::is_directory(visual) ? visual : fs::path(a);
+            for (const auto& e : fs::recursive_directory_iterator(root))
                 if (e.path().filename() == "test.swf")
                     movies.push_back(e.path());
         } else
@@ -103,7 +104,8 @@ int main(int argc, char** argv) {
     std::printf("%dx%d, high quality, %d frames each, %zu movies\n", kWidth, kHeight, frames,
                 figures.size());
     std::printf("clear only: %.2f ms per frame (%.0f fps)\n", clearMs, 1000.0 / clearMs);
-    std::printf("%-40s %10s %10s %9s\n", "movie (heaviest first)", "ms/frame", "cpu ms", "fps(cpu)");
+    std::printf("%-40s %10s %10s %9s\n", "movie (heaviest first)", "ms/frame", "cpu ms",
+                "fps(cpu)");
     for (size_t i = 0; i < figures.size() && static_cast<int>(i) < top; ++i) {
         const Figure& f = figures[i];
         std::printf("%-40s %10.2f %10.2f %9.1f\n", f.name.c_str(), f.wallMs, f.cpuMs,
