@@ -24,12 +24,9 @@ struct Matrix {
     Point Apply(Point p) const { return {a * p.x + c * p.y + tx, b * p.x + d * p.y + ty}; }
     // this * inner: applies `inner` first, then this.
     Matrix Concat(const Matrix& inner) const {
-        return {a * inner.a + c * inner.b,
-                b * inner.a + d * inner.b,
-                a * inner.c + c * inner.d,
-                b * inner.c + d * inner.d,
-                a * inner.tx + c * inner.ty + tx,
-                b * inner.tx + d * inner.ty + ty};
+        return {a * inner.a + c * inner.b,        b * inner.a + d * inner.b,
+                a * inner.c + c * inner.d,        b * inner.c + d * inner.d,
+                a * inner.tx + c * inner.ty + tx, b * inner.tx + d * inner.ty + ty};
     }
     // False when the matrix cannot be inverted (degenerate scale).
     bool Invert(Matrix& out) const {
@@ -123,13 +120,29 @@ struct StrokeStyle {
     bool scaleHorizontally = true; // false: width not scaled by the matrix in x
     bool scaleVertically = true;
     bool pixelHinting = false;
+    // Pixels per shape unit in a direction the width is not scaled in (the
+    // stage's own scale: 1/20 for twips shown at 100%). Set by the engine
+    // when the stage is zoomed.
+    double unscaledPixelsPerUnit = 0.05;
     Paint paint; // solid colour or, for fills on lines, any paint
 };
 
 // How a layer is put onto what lies below it.
 enum class BlendMode {
-    Normal, Layer, Multiply, Screen, Lighten, Darken, Difference, Add, Subtract,
-    Invert, Alpha, Erase, Overlay, HardLight
+    Normal,
+    Layer,
+    Multiply,
+    Screen,
+    Lighten,
+    Darken,
+    Difference,
+    Add,
+    Subtract,
+    Invert,
+    Alpha,
+    Erase,
+    Overlay,
+    HardLight
 };
 
 enum class Quality { Low, Medium, High, Best };

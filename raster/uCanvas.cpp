@@ -1,0 +1,322 @@
+#include "raster/uCanvas.h"
+#include "raster/uBlendModes.h"
+#include "raster/uCoverageRasterizer.h"
+#include "raster/uPaintShader.h"
+#include "raster/uPathFlattener.h"
+#include "raster/uPixel.h"
+#include "raster/uSpanBlitter.h"
+#include "raster/uStroker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace zembra::raster {
+
+namespace {
+
+ClipRect Union(const ClipRect& a, const ClipRect& b) {
+    if (a.Empty())
+        return b;
+    if (b.Empty())
+        return a;
+    return ClipRect{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1),
+                    std::max(a.y1, b.y1)};
+}
+
+// Nested deeper than this, layers and masks are ignored (each costs a frame).
+constexpr size_t kMaxDepth = 64;
+
+} // namespace
+
+struct Canvas::State {
+    explicit State(FrameBuffer& t) : target(t) {}
+
+    // A transparent picture the size of the frame.
+    struct Layer {
+        std::vector<uint32_t> pixels;
+        ClipRect dirty; // everything outside is transparent
+    };
+    // Coverage 0..255 the size of the frame.
+    struct Mask {
+        std::vector<uint8_t> cover;
+        ClipRect dirty;  // everything outside is zero
+        ClipRect bounds; // where it may be non-zero once intersected
+        bool building = true;
+    };
+
+    FrameBuffer& target;
+    Quality quality = Quality::High;
+    int width = 0, height = 0;         // of layers and masks; fixed while any is open
+    int clipWidth = 0, clipHeight = 0; // no larger than the frame buffer
+    CoverageRasterizer rasterizer;
+    PaintShader shader;
+    SpanBlitter blitter;
+    Stroker stroker;
+    Outline outline;
+    std::vector<Point> points;
+
+    std::vector<std::unique_ptr<Layer>> layers, layerPool;
+    std::vector<std::unique_ptr<Mask>> masks, maskPool;
+    size_t ignoredLayers = 0, ignoredMasks = 0;
+
+    bool AntiAlias() const { return quality != Quality::Low; }
+    double Tolerance() const {
+        // Pixels a flattened curve may stray; the chords cut slightly into curves.
+        return quality == Quality::Best ? 0.02 : quality == Quality::High ? 0.03 : 0.1;
+    }
+
+    void SyncSize() {
+        if (layers.empty() && masks.empty()) {
+            width = target.Width();
+            height = target.Height();
+        }
+        // The frame buffer may have changed under open layers; never draw past it.
+        clipWidth = std::min(width, target.Width());
+        clipHeight = std::min(height, target.Height());
+    }
+
+    const Mask* ActiveMask() const {
+        for (size_t i = masks.size(); i-- > 0;) {
+            if (!masks[i]->building)
+                return masks[i].get();
+        }
+        return nullptr;
+    }
+
+    Mask* BuildingMask() {
+        return !masks.empty() && masks.back()->building ? masks.back().get() : nullptr;
+    }
+
+    // Rasterizes what was added to the rasterizer onto the current target.
+    void Draw(FillRule rule, const Paint& paint, const Matrix& toPixels,
+              const ColorTransform& color) {
+        if (!rasterizer.MayCover())
+            return;
+        if (Mask* m = BuildingMask()) {
+            // A mask takes the shape only, not the paint's colours.
+            blitter.TargetMask(m->cover.data(), width);
+            blitter.ClipTo(nullptr, 0);
+            rasterizer.Render(rule, AntiAlias(), blitter);
+            const ClipRect d = blitter.TakeDirty();
+            m->dirty = Union(m->dirty, d);
+            m->bounds = Union(m->bounds, d);
+            return;
+        }
+        if (!shader.Prepare(paint, toPixels, color, quality != Quality::Low))
+            return;
+        const Mask* clip = ActiveMask();
+        uint32_t* pixels = layers.empty() ? target.Pixels().data() : layers.back()->pixels.data();
+        blitter.TargetPicture(pixels, layers.empty() ? target.Width() : width, &shader);
+        blitter.ClipTo(clip ? clip->cover.data() : nullptr, width);
+        rasterizer.Render(rule, AntiAlias(), blitter);
+        const ClipRect d = blitter.TakeDirty();
+        if (!layers.empty())
+            layers.back()->dirty = Union(layers.back()->dirty, d);
+    }
+
+    // Where draws may land now: the frame, within the active mask.
+    ClipRect DrawClip() const {
+        ClipRect clip{0, 0, clipWidth, clipHeight};
+        if (BuildingMaskConst())
+            return clip;
+        if (const Mask* m = ActiveMask())
+            clip = Intersect(clip, m->bounds);
+        return clip;
+    }
+    bool BuildingMaskConst() const { return !masks.empty() && masks.back()->building; }
+};
+
+Canvas::Canvas(FrameBuffer& target) : state_(std::make_unique<State>(target)) {
+    state_->SyncSize();
+}
+
+Canvas::~Canvas() {
+    // Whatever is still open goes onto the frame as if closed normally.
+    State& s = *state_;
+    s.ignoredLayers = 0;
+    while (!s.layers.empty())
+        PopLayer(BlendMode::Normal);
+}
+
+void Canvas::SetQuality(Quality quality) {
+    state_->quality = quality;
+}
+
+void Canvas::FillPath(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
+                      const Matrix& toPixels, const ColorTransform& color) {
+    State& s = *state_;
+    s.SyncSize();
+    const ClipRect clip = s.DrawClip();
+    if (clip.Empty() || segments.empty())
+        return;
+    s.rasterizer.Reset(clip);
+    const double tolerance = s.Tolerance();
+    for (const Segment& seg : segments) {
+        const Point from = toPixels.Apply(seg.from);
+        const Point to = toPixels.Apply(seg.to);
+        if (!seg.curved) {
+            s.rasterizer.AddLine(from.x, from.y, to.x, to.y);
+            continue;
+        }
+        const Point control = toPixels.Apply(seg.control);
+        // A curve wholly above, below or beside the clip covers the visible
+        // rows as its chord does.
+        const double minX = std::min({from.x, control.x, to.x});
+        const double maxX = std::max({from.x, control.x, to.x});
+        const double minY = std::min({from.y, control.y, to.y});
+        const double maxY = std::max({from.y, control.y, to.y});
+        if (maxX <= clip.x0 || minX >= clip.x1 || maxY <= clip.y0 || minY >= clip.y1) {
+            s.rasterizer.AddLine(from.x, from.y, control.x, control.y);
+            s.rasterizer.AddLine(control.x, control.y, to.x, to.y);
+            continue;
+        }
+        s.points.clear();
+        FlattenCurve(from, control, to, tolerance, s.points);
+        Point p = from;
+        for (const Point& q : s.points) {
+            s.rasterizer.AddLine(p.x, p.y, q.x, q.y);
+            p = q;
+        }
+    }
+    s.Draw(rule, paint, toPixels, color);
+}
+
+void Canvas::StrokePath(const std::vector<Segment>& segments, const StrokeStyle& style,
+                        const Matrix& toPixels, const ColorTransform& color) {
+    State& s = *state_;
+    s.SyncSize();
+    const ClipRect clip = s.DrawClip();
+    if (clip.Empty() || segments.empty())
+        return;
+    s.stroker.Stroke(segments, style, toPixels, s.Tolerance(), s.outline);
+    s.rasterizer.Reset(clip);
+    size_t start = 0;
+    for (size_t end : s.outline.contourEnds) {
+        for (size_t i = start; i < end; ++i) {
+            const Point& a = s.outline.points[i];
+            const Point& b = s.outline.points[i + 1 < end ? i + 1 : start];
+            s.rasterizer.AddLine(a.x, a.y, b.x, b.y);
+        }
+        start = end;
+    }
+    s.Draw(FillRule::NonZero, style.paint, toPixels, color);
+}
+
+void Canvas::BeginMask() {
+    State& s = *state_;
+    s.SyncSize();
+    if (s.masks.size() >= kMaxDepth || s.width == 0 || s.height == 0) {
+        ++s.ignoredMasks;
+        return;
+    }
+    std::unique_ptr<State::Mask> m;
+    if (!s.maskPool.empty()) {
+        m = std::move(s.maskPool.back());
+        s.maskPool.pop_back();
+    } else {
+        m = std::make_unique<State::Mask>();
+    }
+    const size_t size = static_cast<size_t>(s.width) * s.height;
+    if (m->cover.size() != size)
+        m->cover.assign(size, 0);
+    m->dirty = m->bounds = ClipRect{0, 0, 0, 0};
+    m->building = true;
+    s.masks.push_back(std::move(m));
+}
+
+void Canvas::EndMask() {
+    State& s = *state_;
+    State::Mask* m = s.BuildingMask();
+    if (!m || s.ignoredMasks > 0)
+        return;
+    m->building = false;
+    // Nested masks intersect: only what the enclosing mask lets through.
+    const State::Mask* outer = nullptr;
+    for (size_t i = s.masks.size() - 1; i-- > 0;) {
+        if (!s.masks[i]->building) {
+            outer = s.masks[i].get();
+            break;
+        }
+    }
+    if (!outer)
+        return;
+    const ClipRect r = m->bounds;
+    for (int y = r.y0; y < r.y1; ++y) {
+        uint8_t* row = m->cover.data() + static_cast<size_t>(y) * s.width;
+        const uint8_t* o = outer->cover.data() + static_cast<size_t>(y) * s.width;
+        for (int x = r.x0; x < r.x1; ++x)
+            row[x] = static_cast<uint8_t>(Mul255(row[x], o[x]));
+    }
+    m->bounds = Intersect(m->bounds, outer->bounds);
+}
+
+void Canvas::PopMask() {
+    State& s = *state_;
+    if (s.ignoredMasks > 0) {
+        --s.ignoredMasks;
+        return;
+    }
+    if (s.masks.empty())
+        return;
+    std::unique_ptr<State::Mask> m = std::move(s.masks.back());
+    s.masks.pop_back();
+    // Back to the pool zeroed, touching only what was drawn.
+    const ClipRect r = m->dirty;
+    for (int y = r.y0; y < r.y1; ++y)
+        std::memset(m->cover.data() + static_cast<size_t>(y) * s.width + r.x0, 0,
+                    static_cast<size_t>(r.x1 - r.x0));
+    s.maskPool.push_back(std::move(m));
+}
+
+void Canvas::PushLayer() {
+    State& s = *state_;
+    s.SyncSize();
+    if (s.layers.size() >= kMaxDepth || s.width == 0 || s.height == 0) {
+        ++s.ignoredLayers;
+        return;
+    }
+    std::unique_ptr<State::Layer> l;
+    if (!s.layerPool.empty()) {
+        l = std::move(s.layerPool.back());
+        s.layerPool.pop_back();
+    } else {
+        l = std::make_unique<State::Layer>();
+    }
+    const size_t size = static_cast<size_t>(s.width) * s.height;
+    if (l->pixels.size() != size)
+        l->pixels.assign(size, 0);
+    l->dirty = ClipRect{0, 0, 0, 0};
+    s.layers.push_back(std::move(l));
+}
+
+void Canvas::PopLayer(BlendMode mode) {
+    State& s = *state_;
+    if (s.ignoredLayers > 0) {
+        --s.ignoredLayers;
+        return;
+    }
+    if (s.layers.empty())
+        return;
+    std::unique_ptr<State::Layer> l = std::move(s.layers.back());
+    s.layers.pop_back();
+    const int w = s.width;
+    s.SyncSize();
+    const ClipRect r = Intersect(l->dirty, ClipRect{0, 0, s.clipWidth, s.clipHeight});
+    State::Layer* below = s.layers.empty() ? nullptr : s.layers.back().get();
+    for (int y = r.y0; y < r.y1; ++y) {
+        uint32_t* src = l->pixels.data() + static_cast<size_t>(y) * w + r.x0;
+        uint32_t* dst = below ? below->pixels.data() + static_cast<size_t>(y) * w + r.x0
+                              : s.target.Row(y) + r.x0;
+        BlendRow(mode, src, dst, r.x1 - r.x0);
+    }
+    if (below)
+        below->dirty = Union(below->dirty, r);
+    // Back to the pool transparent, touching only what was drawn.
+    for (int y = l->dirty.y0; y < l->dirty.y1; ++y)
+        std::fill_n(l->pixels.data() + static_cast<size_t>(y) * w + l->dirty.x0,
+                    l->dirty.x1 - l->dirty.x0, 0u);
+    s.layerPool.push_back(std::move(l));
+}
+
+} // namespace zembra::raster

@@ -1,0 +1,50 @@
+// What is on stage: display objects by depth, and the playing state of the
+// main timeline and every placed sprite.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "chars/uCharacters.h"
+#include "timeline/uTimelineDef.h"
+
+namespace zembra::timeline {
+
+struct SpriteInstance;
+
+enum class ButtonState { Up, Over, Down };
+
+struct DisplayObject {
+    uint16_t characterId = 0;
+    chars::Character* character = nullptr; // owned by the dictionary
+    raster::Matrix matrix;
+    raster::ColorTransform cxform;
+    uint16_t ratio = 0;
+    std::string name;
+    uint16_t clipDepth = 0;
+    raster::BlendMode blend = raster::BlendMode::Normal;
+    bool visible = true;
+    // Placed by a frame (as opposed to created by a script): a rewind may
+    // take it away.
+    bool fromTimeline = true;
+    std::unique_ptr<SpriteInstance> sprite; // sprites only
+    ButtonState buttonState = ButtonState::Up;
+};
+
+struct SpriteInstance {
+    const TimelineDef* def = nullptr;
+    int frame = -1; // index of the frame shown; -1 before the first
+    bool playing = true;
+    int nesting = 0; // 0 for the main timeline
+    SpriteInstance* parent = nullptr;
+    // The tick it was placed in: its first frame is shown then, so it
+    // advances from the next tick on.
+    uint64_t bornTick = 0;
+    std::map<int, DisplayObject> children;
+
+    int FrameCount() const { return def ? static_cast<int>(def->frames.size()) : 0; }
+};
+
+} // namespace zembra::timeline

@@ -1,0 +1,160 @@
+#include "timeline/uMoviePlayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "timeline/uDisplayRenderer.h"
+#include "timeline/uMovie.h"
+
+namespace zembra::movie {
+
+struct MoviePlayer::Impl {
+    timeline::Movie movie;
+    MovieInfo info;
+    std::string error;
+    bool loaded = false;
+    raster::Quality quality = raster::Quality::High;
+    ScaleMode scale = ScaleMode::ShowAll;
+    int32_t background = -1;
+    std::string flashVars;
+    int lastWidth = 0, lastHeight = 0;
+
+    // Stage twips to output pixels for an output of w x h.
+    raster::Matrix StageToPixels(int w, int h) const {
+        const double sw = info.stageWidth, sh = info.stageHeight;
+        const swf::Rect& frame = movie.Header().frame;
+        double sx = 1, sy = 1;
+        if (sw > 0 && sh > 0) {
+            switch (scale) {
+            case ScaleMode::ShowAll: sx = sy = std::min(w / sw, h / sh); break;
+            case ScaleMode::NoBorder: sx = sy = std::max(w / sw, h / sh); break;
+            case ScaleMode::ExactFit:
+                sx = w / sw;
+                sy = h / sh;
+                break;
+            case ScaleMode::NoScale: break;
+            }
+        }
+        const double ox = (w - sw * sx) / 2, oy = (h - sh * sy) / 2;
+        return raster::Matrix{sx / 20, 0, 0, sy / 20, ox - frame.xMin * sx / 20,
+                              oy - frame.yMin * sy / 20};
+    }
+};
+
+MoviePlayer::MoviePlayer() : impl_(std::make_unique<Impl>()) {
+    impl_->movie.onFSCommand = [this](const std::string& c, const std::string& a) {
+        if (OnFSCommand)
+            OnFSCommand(c, a);
+    };
+    impl_->movie.onTrace = [this](const std::string& line) {
+        if (OnTrace)
+            OnTrace(line);
+    };
+}
+
+MoviePlayer::~MoviePlayer() = default;
+
+bool MoviePlayer::Load(std::vector<uint8_t> bytes) {
+    Impl& d = *impl_;
+    d.loaded = false;
+    d.info = MovieInfo();
+    d.error.clear();
+    if (!d.movie.Open(std::move(bytes), d.error))
+        return false;
+    const swf::Header& h = d.movie.Header();
+    d.info.version = h.version;
+    d.info.compression = h.compression == swf::Compression::None   ? Compression::None
+                         : h.compression == swf::Compression::Zlib ? Compression::Zlib
+                                                                   : Compression::Lzma;
+    d.info.fileLength = h.fileLength;
+    d.info.stageWidth = h.frame.Width() / 20;
+    d.info.stageHeight = h.frame.Height() / 20;
+    d.info.frameRate = h.frameRate;
+    d.info.frameCount = h.frameCount;
+    d.loaded = true;
+    return true;
+}
+
+bool MoviePlayer::LoadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        impl_->loaded = false;
+        impl_->error = "cannot open the file";
+        return false;
+    }
+    // Never read more than a movie may be (compressed movies are smaller
+    // than their declared length).
+    std::vector<uint8_t> bytes;
+    constexpr size_t kMaxFile = swf::kMaxMovieLength + 1;
+    bytes.resize(kMaxFile);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(kMaxFile));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return Load(std::move(bytes));
+}
+
+const std::string& MoviePlayer::Error() const { return impl_->error; }
+bool MoviePlayer::Loaded() const { return impl_->loaded; }
+const MovieInfo& MoviePlayer::Info() const { return impl_->info; }
+
+void MoviePlayer::SetLoop(bool loop) { impl_->movie.SetLoop(loop); }
+void MoviePlayer::SetQuality(raster::Quality q) { impl_->quality = q; }
+void MoviePlayer::SetScaleMode(ScaleMode mode) { impl_->scale = mode; }
+void MoviePlayer::SetBackgroundColor(int32_t rgb) { impl_->background = rgb; }
+void MoviePlayer::SetFlashVars(const std::string& vars) { impl_->flashVars = vars; }
+
+void MoviePlayer::Advance() {
+    if (impl_->loaded)
+        impl_->movie.Advance();
+}
+
+int MoviePlayer::FrameIntervalMs() const {
+    const double rate = impl_->info.frameRate;
+    if (rate <= 0)
+        return 1;
+    return std::max(1, static_cast<int>(std::lround(1000.0 / rate)));
+}
+
+uint64_t MoviePlayer::FramesRun() const { return impl_->movie.FramesRun(); }
+
+void MoviePlayer::MouseMove(double x, double y) {
+    Impl& d = *impl_;
+    if (!d.loaded || d.lastWidth <= 0)
+        return;
+    raster::Matrix inv;
+    if (!d.StageToPixels(d.lastWidth, d.lastHeight).Invert(inv))
+        return;
+    d.movie.PointerMove(inv.Apply({x, y}));
+}
+
+void MoviePlayer::MouseButton(bool down) {
+    if (impl_->loaded)
+        impl_->movie.PointerButton(down);
+}
+
+void MoviePlayer::Key(int keyCode, bool down) {
+    (void)keyCode;
+    (void)down;
+}
+
+void MoviePlayer::Render(raster::FrameBuffer& out) {
+    Impl& d = *impl_;
+    d.lastWidth = out.Width();
+    d.lastHeight = out.Height();
+    raster::Rgba bg = d.movie.Background();
+    if (d.background >= 0)
+        bg = raster::Rgba{static_cast<uint8_t>((d.background >> 16) & 0xff),
+                          static_cast<uint8_t>((d.background >> 8) & 0xff),
+                          static_cast<uint8_t>(d.background & 0xff), 255};
+    out.Clear(bg);
+    if (!d.loaded || out.Width() <= 0 || out.Height() <= 0)
+        return;
+    raster::Canvas canvas(out);
+    canvas.SetQuality(d.quality);
+    timeline::DisplayRenderer renderer(canvas, d.movie.Dictionary());
+    renderer.DrawList(d.movie.Root(), d.StageToPixels(out.Width(), out.Height()),
+                      raster::ColorTransform());
+}
+
+} // namespace zembra::movie

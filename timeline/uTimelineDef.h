@@ -1,0 +1,60 @@
+// A timeline as stored: the control tags of each frame and the frame
+// labels, for the main movie and for every sprite.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "swf/uSwfFile.h"
+
+namespace zembra::timeline {
+
+struct FrameDef {
+    std::vector<swf::Tag> tags; // placement, removal, actions, labels, background
+};
+
+struct TimelineDef {
+    std::vector<FrameDef> frames;
+    std::map<std::string, int> labels; // lower-cased label -> frame index
+
+    int FrameOfLabel(const std::string& label) const; // -1 when unknown
+};
+
+// Splits tags at ShowFrame. Definition tags are left out (the dictionary
+// takes them); tags after the last ShowFrame belong to no shown frame. A
+// timeline always has at least one (possibly empty) frame.
+TimelineDef BuildTimeline(const std::vector<swf::Tag>& tags, int version);
+
+// One PlaceObject (1, 2 or 3) record.
+struct Placement {
+    uint16_t depth = 0;
+    bool move = false;
+    bool hasCharacter = false;
+    uint16_t characterId = 0;
+    bool hasMatrix = false;
+    raster::Matrix matrix;
+    bool hasCxform = false;
+    raster::ColorTransform cxform;
+    bool hasRatio = false;
+    uint16_t ratio = 0;
+    bool hasName = false;
+    std::string name;
+    bool hasClipDepth = false;
+    uint16_t clipDepth = 0;
+    bool hasBlend = false;
+    raster::BlendMode blend = raster::BlendMode::Normal;
+    bool hasVisible = false;
+    bool visible = true;
+};
+
+// False when the tag is too short to name a depth.
+bool ReadPlacement(const swf::Tag& tag, int version, Placement& out);
+
+bool IsPlaceTag(uint16_t code);
+bool IsRemoveTag(uint16_t code);
+// The depth a RemoveObject (1 or 2) names.
+uint16_t RemovedDepth(const swf::Tag& tag);
+
+} // namespace zembra::timeline
