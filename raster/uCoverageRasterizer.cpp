@@ -101,7 +101,8 @@ void CoverageRasterizer::AddClipped(double x0, double y0, double x1, double y1) 
                 ts[n++] = t;
         }
     }
-    std::sort(ts + 1, ts + n);
+    if (n == 3 && ts[1] > ts[2])
+        std::swap(ts[1], ts[2]);
     ts[n] = 1;
     double px = x0, py = y0;
     for (int i = 1; i <= n; ++i) {

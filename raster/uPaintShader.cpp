@@ -140,28 +140,59 @@ void PaintShader::Shade(int y, int x, int len, uint32_t* out) const {
 
 template <SpreadMode S>
 void PaintShader::ShadeLinear(double px, double py, int len, uint32_t* out) const {
-    // t = (gx + 16384) / 32768, stepping by a constant per pixel.
+    // t = (gx + 16384) / 32768 steps by a constant per pixel: table
+    // positions in 16.16 fixed point (256 a period when spreading).
     const Matrix& m = inverse_;
-    const double t0 = (m.a * px + m.c * py + m.tx + 16384.0) / 32768.0;
-    const float step = static_cast<float>(m.a / 32768.0);
-    const float start = static_cast<float>(std::clamp(t0, -1e7, 1e7));
+    const double scale = (S == SpreadMode::Pad ? 255.0 : 256.0) * 65536.0;
+    const double t0 = std::clamp((m.a * px + m.c * py + m.tx + 16384.0) / 32768.0, -1e6, 1e6);
+    const double step = std::clamp(m.a / 32768.0, -1e3, 1e3);
+    int64_t pos = static_cast<int64_t>(t0 * scale + (S == SpreadMode::Pad ? 32768.0 : 0.0));
+    const int64_t delta = static_cast<int64_t>(step * scale);
     const uint32_t* colors = table_.Colors();
-    for (int i = 0; i < len; ++i)
-        out[i] = colors[SpreadIndex<S>(start + step * static_cast<float>(i))];
+    for (int i = 0; i < len; ++i, pos += delta) {
+        const int64_t v = pos >> 16;
+        int idx;
+        if (S == SpreadMode::Pad) {
+            idx = v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v));
+        } else if (S == SpreadMode::Repeat) {
+            idx = static_cast<int>(v & 255);
+        } else {
+            const int w = static_cast<int>(v & 511);
+            idx = w < 256 ? w : 511 - w;
+        }
+        out[i] = colors[idx];
+    }
 }
 
 template <SpreadMode S>
 void PaintShader::ShadeRadial(double px, double py, int len, uint32_t* out) const {
+    // Distances a chunk at a time in a loop the compiler can vectorise, then
+    // the lookups.
     const Matrix& m = inverse_;
-    const float k = 1.0f / 16384.0f;
-    float gx = static_cast<float>(std::clamp((m.a * px + m.c * py + m.tx) / 16384.0, -1e7, 1e7));
-    float gy = static_cast<float>(std::clamp((m.b * px + m.d * py + m.ty) / 16384.0, -1e7, 1e7));
-    const float dx = static_cast<float>(m.a) * k, dy = static_cast<float>(m.b) * k;
+    const float gx =
+        static_cast<float>(std::clamp((m.a * px + m.c * py + m.tx) / 16384.0, -1e7, 1e7));
+    const float gy =
+        static_cast<float>(std::clamp((m.b * px + m.d * py + m.ty) / 16384.0, -1e7, 1e7));
+    const float dx = static_cast<float>(std::clamp(m.a / 16384.0, -1e3, 1e3));
+    const float dy = static_cast<float>(std::clamp(m.b / 16384.0, -1e3, 1e3));
     const uint32_t* colors = table_.Colors();
-    for (int i = 0; i < len; ++i) {
-        out[i] = colors[SpreadIndex<S>(std::sqrt(gx * gx + gy * gy))];
-        gx += dx;
-        gy += dy;
+    constexpr int kChunk = 64;
+    float dist[kChunk];
+    for (int start = 0; start < len; start += kChunk) {
+        const int n = std::min(kChunk, len - start);
+        for (int j = 0; j < n; ++j) {
+            const float k = static_cast<float>(start + j);
+            const float x = gx + dx * k, y = gy + dy * k;
+            dist[j] = std::sqrt(x * x + y * y);
+        }
+        if (S == SpreadMode::Pad) {
+            for (int j = 0; j < n; ++j)
+                out[start + j] =
+                    colors[static_cast<int>(std::min(dist[j] * 255.0f + 0.5f, 255.0f))];
+        } else {
+            for (int j = 0; j < n; ++j)
+                out[start + j] = colors[SpreadIndex<S>(dist[j])];
+        }
     }
 }
 

@@ -24,9 +24,12 @@ struct Matrix {
     Point Apply(Point p) const { return {a * p.x + c * p.y + tx, b * p.x + d * p.y + ty}; }
     // this * inner: applies `inner` first, then this.
     Matrix Concat(const Matrix& inner) const {
-        return {a * inner.a + c * inner.b,        b * inner.a + d * inner.b,
-                a * inner.c + c * inner.d,        b * inner.c + d * inner.d,
-                a * inner.tx + c * inner.ty + tx, b * inner.tx + d * inner.ty + ty};
+        return {a * inner.a + c * inner.b,
+                b * inner.a + d * inner.b,
+                a * inner.c + c * inner.d,
+                b * inner.c + d * inner.d,
+                a * inner.tx + c * inner.ty + tx,
+                b * inner.tx + d * inner.ty + ty};
     }
     // False when the matrix cannot be inverted (degenerate scale).
     bool Invert(Matrix& out) const {
@@ -129,20 +132,8 @@ struct StrokeStyle {
 
 // How a layer is put onto what lies below it.
 enum class BlendMode {
-    Normal,
-    Layer,
-    Multiply,
-    Screen,
-    Lighten,
-    Darken,
-    Difference,
-    Add,
-    Subtract,
-    Invert,
-    Alpha,
-    Erase,
-    Overlay,
-    HardLight
+    Normal, Layer, Multiply, Screen, Lighten, Darken, Difference, Add, Subtract,
+    Invert, Alpha, Erase, Overlay, HardLight
 };
 
 enum class Quality { Low, Medium, High, Best };

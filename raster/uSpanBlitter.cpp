@@ -1,4 +1,5 @@
 #include "raster/uSpanBlitter.h"
+#include "raster/uCompositeRow.h"
 #include "raster/uPixel.h"
 
 #include <algorithm>
@@ -64,51 +65,19 @@ void SpanBlitter::Span(int y, int x, int len, const uint8_t* cover, uint8_t cons
 
 void SpanBlitter::PaintSpan(uint32_t* dst, int y, int x, int len, const uint8_t* cover,
                             uint8_t constant) {
-    const bool opaque = shader_->IsOpaque();
     if (shader_->IsSolid()) {
-        const uint32_t s = shader_->SolidColor();
-        if (!cover) {
-            if (constant == 255 && opaque) {
-                std::fill(dst, dst + len, s);
-                return;
-            }
-            const uint32_t sc = ScalePixel(s, constant);
-            const uint32_t inv = 255 - (sc >> 24);
-            for (int i = 0; i < len; ++i)
-                dst[i] = sc + ScalePixel(dst[i], inv);
-            return;
-        }
-        for (int i = 0; i < len; ++i) {
-            const uint32_t c = cover[i];
-            if (c == 0)
-                continue;
-            if (c == 255 && opaque)
-                dst[i] = s;
-            else
-                dst[i] = Over(ScalePixel(s, c), dst[i]);
-        }
+        OverSolidRow(dst, shader_->SolidColor(), cover, constant, len);
         return;
     }
     if (colors_.size() < static_cast<size_t>(len))
         colors_.resize(static_cast<size_t>(len));
     uint32_t* src = colors_.data();
     shader_->Shade(y, x, len, src);
-    if (!cover && constant == 255) {
-        if (opaque) {
-            std::copy(src, src + len, dst);
-            return;
-        }
-        for (int i = 0; i < len; ++i)
-            dst[i] = Over(src[i], dst[i]);
+    if (!cover && constant == 255 && shader_->IsOpaque()) {
+        std::copy(src, src + len, dst);
         return;
     }
-    for (int i = 0; i < len; ++i) {
-        const uint32_t c = cover ? cover[i] : constant;
-        if (c == 0)
-            continue;
-        const uint32_t s = c == 255 ? src[i] : ScalePixel(src[i], c);
-        dst[i] = Over(s, dst[i]);
-    }
+    OverRow(dst, src, cover, constant, len);
 }
 
 } // namespace zembra::raster

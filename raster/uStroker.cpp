@@ -139,38 +139,56 @@ void Stroker::Arc(Point centre, Point from, double sweep, Outline& out) {
     }
 }
 
-void Stroker::Join(Point p, Point from, Point to, Point nextDir, JoinStyle join, double miterLimit,
-                   Outline& out) {
+void Stroker::Join(Point p, Point from, Point to, Point nextDir, double shorter, bool tipSide,
+                   const StrokeStyle& style, Outline& out) {
     // `from` and `to` are the offsets (length half_) before and after p on
-    // this side; nextDir is where the outline goes on from here.
+    // this side, whose last point is p + from; nextDir is where the outline
+    // goes on from here; `shorter` is the length of the shorter piece at p.
+    const double h2 = half_ * half_;
     const double turn = Cross(from, to);
-    const bool reverses = Dot(from, to) < 0 && std::fabs(turn) < 1e-9 * half_ * half_;
-    if (reverses && join == JoinStyle::Round) {
-        // Turning right back: round the tip, ahead of where the line came from.
-        const Point ahead{-nextDir.x, -nextDir.y};
-        Arc(p, from, Cross(from, ahead) > 0 ? kPi : -kPi, out);
+    const double cosTurn = std::clamp(Dot(from, to) / h2, -1.0, 1.0);
+    if (cosTurn < -0.999999) {
+        // Turning right back: one side rounds or squares off the tip, the
+        // other passes through the point so the two do not cover it twice.
+        if (tipSide && style.join == JoinStyle::Round) {
+            const Point ahead{-nextDir.x, -nextDir.y};
+            Arc(p, from, Cross(from, ahead) > 0 ? kPi : -kPi, out);
+        } else {
+            out.points.push_back(p);
+            out.points.push_back(Add(p, to));
+        }
         return;
     }
-    if (Dot(nextDir, from) > 0 || std::fabs(turn) < 1e-12 * half_ * half_) {
-        // The inner side (or no turn): through the centre keeps the winding
-        // of the overlap positive.
-        if (Dot(from, to) < 0 || std::fabs(turn) >= 1e-12 * half_ * half_)
-            out.points.push_back(p);
+    if (std::fabs(turn) < 1e-9 * h2) {
         out.points.push_back(Add(p, to));
         return;
     }
-    switch (join) {
+    if (Dot(nextDir, from) > 0) {
+        // The inner side: where the two offsets cross, when that lies on
+        // both pieces; otherwise through p, which keeps the overlap's
+        // winding positive.
+        const double tanHalf = std::sqrt((1 - cosTurn) / (1 + cosTurn));
+        if (half_ * tanHalf <= shorter) {
+            const Point mid = Add(from, to);
+            const double cosHalf = std::sqrt((1 + cosTurn) / 2);
+            out.points.back() = Add(p, Scale(mid, half_ / (cosHalf * Length(mid))));
+            return;
+        }
+        out.points.push_back(p);
+        out.points.push_back(Add(p, to));
+        return;
+    }
+    switch (style.join) {
     case JoinStyle::Round:
         Arc(p, from, std::atan2(turn, Dot(from, to)), out);
         break;
     case JoinStyle::Miter: {
+        // The miter reaches 1 / cos(half the turn) half-widths out.
         const Point mid = Add(from, to);
-        const double midLength = Length(mid);
-        // cos of half the angle between the offsets.
-        const double cosHalf = midLength / (2 * half_);
-        const double limit = miterLimit >= 1 ? miterLimit : 1;
+        const double cosHalf = std::sqrt((1 + cosTurn) / 2);
+        const double limit = style.miterLimit >= 1 ? style.miterLimit : 1;
         if (cosHalf > 1e-9 && 1 / cosHalf <= limit)
-            out.points.push_back(Add(p, Scale(mid, half_ / (cosHalf * midLength))));
+            out.points.push_back(Add(p, Scale(mid, half_ / (cosHalf * Length(mid)))));
         out.points.push_back(Add(p, to));
         break;
     }
@@ -206,11 +224,14 @@ void Stroker::StrokeLine(const StrokeStyle& style, bool closed, Outline& out) {
     // Direction and left offset of each piece.
     std::vector<Point>& dirs = dirs_;
     std::vector<Point>& normals = normals_;
+    std::vector<double>& lengths = lengths_;
     dirs.resize(pieces);
     normals.resize(pieces);
+    lengths.resize(pieces);
     for (size_t i = 0; i < pieces; ++i) {
         const Point d = Sub(p[(i + 1) % n], p[i]);
         const double len = Length(d);
+        lengths[i] = len;
         dirs[i] = Scale(d, 1 / len);
         normals[i] = Point{-dirs[i].y * half_, dirs[i].x * half_};
     }
@@ -221,15 +242,16 @@ void Stroker::StrokeLine(const StrokeStyle& style, bool closed, Outline& out) {
         for (size_t i = 0; i < pieces; ++i) {
             const size_t j = (i + 1) % pieces;
             out.points.push_back(Add(p[j], normals[i]));
-            Join(p[j], normals[i], normals[j], dirs[j], style.join, style.miterLimit, out);
+            Join(p[j], normals[i], normals[j], dirs[j], std::min(lengths[i], lengths[j]), true,
+                 style, out);
         }
         CloseContour(out);
         out.points.push_back(Sub(p[0], normals[pieces - 1]));
         for (size_t k = pieces; k-- > 0;) {
             const size_t prev = (k + pieces - 1) % pieces;
             out.points.push_back(Sub(p[k], normals[k]));
-            Join(p[k], neg(normals[k]), neg(normals[prev]), neg(dirs[prev]), style.join,
-                 style.miterLimit, out);
+            Join(p[k], neg(normals[k]), neg(normals[prev]), neg(dirs[prev]),
+                 std::min(lengths[k], lengths[prev]), false, style, out);
         }
         CloseContour(out);
         return;
@@ -238,15 +260,15 @@ void Stroker::StrokeLine(const StrokeStyle& style, bool closed, Outline& out) {
     for (size_t i = 0; i < pieces; ++i) {
         out.points.push_back(Add(p[i + 1], normals[i]));
         if (i + 1 < pieces)
-            Join(p[i + 1], normals[i], normals[i + 1], dirs[i + 1], style.join, style.miterLimit,
-                 out);
+            Join(p[i + 1], normals[i], normals[i + 1], dirs[i + 1],
+                 std::min(lengths[i], lengths[i + 1]), true, style, out);
     }
     Cap(p[n - 1], normals[pieces - 1], dirs[pieces - 1], style.endCap, out);
     for (size_t k = pieces; k-- > 0;) {
         out.points.push_back(Sub(p[k], normals[k]));
         if (k > 0)
-            Join(p[k], neg(normals[k]), neg(normals[k - 1]), neg(dirs[k - 1]), style.join,
-                 style.miterLimit, out);
+            Join(p[k], neg(normals[k]), neg(normals[k - 1]), neg(dirs[k - 1]),
+                 std::min(lengths[k], lengths[k - 1]), false, style, out);
     }
     Cap(p[0], neg(normals[0]), neg(dirs[0]), style.startCap, out);
     CloseContour(out);

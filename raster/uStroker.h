@@ -34,8 +34,8 @@ class Stroker {
   private:
     void StrokeLine(const StrokeStyle& style, bool closed, Outline& out);
     void StrokePoint(Point p, const StrokeStyle& style, Outline& out);
-    void Join(Point p, Point from, Point to, Point nextDir, JoinStyle join, double miterLimit,
-              Outline& out);
+    void Join(Point p, Point from, Point to, Point nextDir, double shorter, bool tipSide,
+              const StrokeStyle& style, Outline& out);
     void Cap(Point p, Point normal, Point dir, CapStyle cap, Outline& out);
     void Arc(Point centre, Point from, double sweep, Outline& out);
     void CloseContour(Outline& out);
@@ -43,6 +43,7 @@ class Stroker {
     std::vector<Point> line_;    // the current line, pixel space, no repeated points
     std::vector<Point> dirs_;    // unit direction of each piece of line_
     std::vector<Point> normals_; // its left offset, half the width long
+    std::vector<double> lengths_;
     double half_ = 0.5;
     double tolerance_ = 0.1;
 };
