@@ -39,7 +39,6 @@ void PumpMessages() {
         Application->ProcessMessages();
 }
 
-
 std::wstring AnsiToWide(const std::string& text) {
     if (text.empty())
         return {};
@@ -220,9 +219,8 @@ void TfrmMain::FormCreate(TComponent*) {
         return;
 
     LoadPackageItems(items.Items);
-    const TPlayerUse use =
-        ChoosePlayer(kind, installed,
-                     installed && IsFlashPlayerVersionAtLeast(Settings.RequiredVersion));
+    const TPlayerUse use = ChoosePlayer(
+        kind, installed, installed && IsFlashPlayerVersionAtLeast(Settings.RequiredVersion));
     if (use == TPlayerUse::None)
         return;
     useBuiltin_ = use == TPlayerUse::Builtin;

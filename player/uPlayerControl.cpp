@@ -73,8 +73,8 @@ class VariantHolder {
 std::wstring WideFromUtf8(const std::string& text) {
     if (text.empty() || text.size() > 0x7FFFFFFF)
         return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (n <= 0)
         return {};
     std::wstring wide(static_cast<std::size_t>(n), L'\0');

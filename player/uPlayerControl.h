@@ -115,7 +115,7 @@ class PlayerControl final : public IOleObject,
     MovieSession session_;
     ComPtr<IOleClientSite> clientSite_;
     ComPtr<IOleInPlaceSite> inPlaceSite_; // set while in-place active
-    SIZEL extent_ = {2540 * 4, 2540 * 3};  // HIMETRIC
+    SIZEL extent_ = {2540 * 4, 2540 * 3}; // HIMETRIC
     bool closed_ = false;
 
     // Property values as put, for reading back.

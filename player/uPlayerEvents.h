@@ -16,8 +16,7 @@ namespace zembra::player {
 class PlayerEvents final : public IConnectionPoint {
   public:
     // `container` is the owning control; it outlives this point.
-    explicit PlayerEvents(IConnectionPointContainer& container) noexcept
-        : container_(container) {}
+    explicit PlayerEvents(IConnectionPointContainer& container) noexcept : container_(container) {}
     PlayerEvents(const PlayerEvents&) = delete;
     PlayerEvents& operator=(const PlayerEvents&) = delete;
     // Releases the sinks that were never unadvised.

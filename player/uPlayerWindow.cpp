@@ -146,6 +146,15 @@ LRESULT PlayerWindow::Handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
         Paint();
         return 0;
+    case WM_PRINTCLIENT: {
+        // Drawing into a caller's DC (snapshots, tests) without a paint cycle.
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        if (owner_ && wp)
+            owner_->OnPaint(reinterpret_cast<HDC>(wp), client.right - client.left,
+                            client.bottom - client.top);
+        return 0;
+    }
     case WM_DESTROY:
         KillTimer(hwnd, kFrameTimerId);
         interval_ = 0;

@@ -134,8 +134,8 @@ std::vector<uint8_t> BuildDemoMovie(const DemoMovieOptions& options) {
             tags.push_back(DoGetUrl("FSCommand:quit", ""));
         tags.push_back(Tag(1, {})); // show frame
     }
-    return MovieFile(6, kStageW, kStageH, options.frameRate,
-                     static_cast<uint16_t>(options.frames), tags, options.compress);
+    return MovieFile(6, kStageW, kStageH, options.frameRate, static_cast<uint16_t>(options.frames),
+                     tags, options.compress);
 }
 
 } // namespace zembra::swfgen

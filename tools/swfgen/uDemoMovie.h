@@ -9,10 +9,10 @@
 namespace zembra::swfgen {
 
 struct DemoMovieOptions {
-    int frames = 150;       // 1..2000
-    double frameRate = 30;  // 1..120
-    bool compress = false;  // zlib body
-    bool quitAtEnd = true;  // getURL "FSCommand:quit" on the last frame
+    int frames = 150;      // 1..2000
+    double frameRate = 30; // 1..120
+    bool compress = false; // zlib body
+    bool quitAtEnd = true; // getURL "FSCommand:quit" on the last frame
 };
 
 // Colours the movie is known by (tests look for them on the screen).
@@ -25,7 +25,7 @@ struct DemoPalette {
     static constexpr uint32_t kStar = 0xD040A0;
 };
 
-constexpr int32_t kDemoStageWidth = 640;  // pixels
+constexpr int32_t kDemoStageWidth = 640; // pixels
 constexpr int32_t kDemoStageHeight = 480;
 
 // Throws std::invalid_argument for options out of range.

@@ -209,7 +209,7 @@ std::vector<uint8_t> DefineShape3(uint16_t id, const ShapeOutline& outline, cons
         break;
     }
     }
-    w.U8(0); // no line styles
+    w.U8(0);    // no line styles
     w.UB(1, 4); // fill index bits
     w.UB(0, 4); // line index bits
 
@@ -220,11 +220,11 @@ std::vector<uint8_t> DefineShape3(uint16_t id, const ShapeOutline& outline, cons
             // Style change: fill 1 on the first record, move to the point.
             const int32_t mx = e.move ? e.x : penX, my = e.move ? e.y : penY;
             w.UB(0, 1);
-            w.UB(0, 1); // new styles
-            w.UB(0, 1); // line style
+            w.UB(0, 1);              // new styles
+            w.UB(0, 1);              // line style
             w.UB(styled ? 0 : 1, 1); // fill style 1
-            w.UB(0, 1); // fill style 0
-            w.UB(1, 1); // move to
+            w.UB(0, 1);              // fill style 0
+            w.UB(1, 1);              // move to
             const unsigned n = BitWriter::SignedBits({mx, my});
             w.UB(n, 5);
             w.SB(mx, n);
