@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
+#include <olectl.h>
 
 #include <functional>
 #include <string>
