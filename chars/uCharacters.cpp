@@ -12,6 +12,8 @@ constexpr size_t kMaxTotalBitmapPixels = size_t(1) << 26;
 constexpr size_t kMaxGlyphs = 1u << 16;
 constexpr size_t kMaxTextGlyphs = 1u << 18;
 constexpr size_t kMaxButtonRecords = 1u << 12;
+// All sprites' tags together (each costs memory even when empty).
+constexpr size_t kMaxSpriteTags = size_t(1) << 22;
 
 } // namespace
 
@@ -68,51 +70,6 @@ bool SkipFilterList(swf::Reader& r) {
     return !r.Overrun();
 }
 
-std::string StripHtml(const std::string& html) {
-    std::string out;
-    size_t i = 0;
-    while (i < html.size()) {
-        const char c = html[i];
-        if (c == '<') {
-            const size_t close = html.find('>', i);
-            if (close == std::string::npos)
-                break;
-            std::string tag = html.substr(i + 1, close - i - 1);
-            std::transform(tag.begin(), tag.end(), tag.begin(),
-                           [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-            if (tag.rfind("br", 0) == 0 || tag == "/p" || tag == "/li")
-                out += '\n';
-            i = close + 1;
-            continue;
-        }
-        if (c == '&') {
-            static const struct {
-                const char* name;
-                char ch;
-            } entities[] = {{"&lt;", '<'},   {"&gt;", '>'},    {"&amp;", '&'},
-                            {"&quot;", '"'}, {"&apos;", '\''}, {"&nbsp;", ' '}};
-            bool done = false;
-            for (const auto& e : entities) {
-                const size_t n = std::char_traits<char>::length(e.name);
-                if (html.compare(i, n, e.name) == 0) {
-                    out += e.ch;
-                    i += n;
-                    done = true;
-                    break;
-                }
-            }
-            if (done)
-                continue;
-        }
-        out += c;
-        ++i;
-    }
-    // A trailing paragraph end adds no empty line.
-    if (!out.empty() && out.back() == '\n')
-        out.pop_back();
-    return out;
-}
-
 void Dictionary::Put(std::shared_ptr<Character> c, uint16_t id) {
     c->id = id;
     chars_[id] = std::move(c);
@@ -126,6 +83,18 @@ const Character* Dictionary::Get(uint16_t id) const {
 Character* Dictionary::GetMutable(uint16_t id) {
     auto it = chars_.find(id);
     return it == chars_.end() ? nullptr : it->second.get();
+}
+
+const FontChar* Dictionary::FindFont(const std::string& name, bool bold, bool italic) const {
+    for (const auto& [id, c] : chars_) {
+        (void)id;
+        if (c->kind != Kind::Font)
+            continue;
+        const auto* f = static_cast<const FontChar*>(c.get());
+        if (f->bold == bold && f->italic == italic && !f->glyphs.empty() && f->name == name)
+            return f;
+    }
+    return nullptr;
 }
 
 std::shared_ptr<const raster::Bitmap> Dictionary::BitmapFor(uint16_t id) const {
@@ -240,7 +209,12 @@ bool Dictionary::Define(const swf::Tag& tag) {
         s->frameCount = r.U16();
         if (r.Overrun())
             return true;
+        if (spriteTags_ >= kMaxSpriteTags)
+            return true;
         s->tags = swf::SplitTags(r.Here(), r.Remaining());
+        if (s->tags.size() > kMaxSpriteTags - spriteTags_)
+            s->tags.resize(kMaxSpriteTags - spriteTags_);
+        spriteTags_ += s->tags.size();
         Put(s, id);
         return true;
     }
@@ -464,8 +438,6 @@ void Dictionary::DefineEditText(swf::Reader& r) {
     e->variable = r.String(version_);
     if (hasText) {
         e->text = r.String(version_);
-        if (e->html)
-            e->text = StripHtml(e->text);
     }
     Put(e, id);
 }

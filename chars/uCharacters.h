@@ -88,7 +88,7 @@ struct EditTextChar : Character {
     int align = 0; // 0 left, 1 right, 2 centre, 3 justify
     double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
     std::string variable;
-    std::string text; // UTF-8; HTML markup removed when the field is HTML
+    std::string text; // UTF-8 as stored (HTML markup included when html)
 };
 
 struct SpriteChar : Character {
@@ -124,10 +124,6 @@ bool SkipFilterList(swf::Reader& r);
 
 raster::BlendMode BlendFromByte(uint8_t v);
 
-// Strips simple HTML markup: tags removed, <br> and </p> as line breaks,
-// the common entities decoded.
-std::string StripHtml(const std::string& html);
-
 class Dictionary {
   public:
     explicit Dictionary(int version = 10) : version_(version) {}
@@ -144,6 +140,8 @@ class Dictionary {
         return c && c->kind == k ? static_cast<T*>(c) : nullptr;
     }
     std::shared_ptr<const raster::Bitmap> BitmapFor(uint16_t id) const;
+    // A font with outlines by name and style (for styled text), or null.
+    const FontChar* FindFont(const std::string& name, bool bold, bool italic) const;
     size_t Size() const { return chars_.size(); }
 
   private:
@@ -160,6 +158,7 @@ class Dictionary {
     std::vector<uint8_t> jpegTables_;
     std::map<uint16_t, std::shared_ptr<Character>> chars_;
     size_t decodedPixels_ = 0;
+    size_t spriteTags_ = 0;
 };
 
 } // namespace zembra::chars

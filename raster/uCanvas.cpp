@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace zembra::raster {
 
@@ -26,6 +27,37 @@ ClipRect Union(const ClipRect& a, const ClipRect& b) {
 
 // Nested deeper than this, layers and masks are ignored (each costs a frame).
 constexpr size_t kMaxDepth = 64;
+// Layers and masks, open or pooled, never take more memory than this
+// together; those that would are ignored.
+constexpr size_t kMaxStackBytes = size_t(256) << 20;
+
+// A buffer of `size` zeroed elements from the pool (or new), within the
+// budget of `used` bytes; null when it does not fit.
+template <typename Buffer, typename Element>
+std::unique_ptr<Buffer> Acquire(std::vector<std::unique_ptr<Buffer>>& pool,
+                                std::vector<Element> Buffer::*data, size_t size, size_t& used) {
+    std::unique_ptr<Buffer> b;
+    if (!pool.empty()) {
+        b = std::move(pool.back());
+        pool.pop_back();
+    } else {
+        b = std::make_unique<Buffer>();
+    }
+    std::vector<Element>& v = (*b).*data;
+    if (v.size() == size)
+        return b; // pooled buffers are kept zeroed
+    used -= v.size() * sizeof(Element);
+    std::vector<Element>().swap(v);
+    if (size > (kMaxStackBytes - used) / sizeof(Element))
+        return nullptr;
+    try {
+        v.assign(size, Element());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    used += size * sizeof(Element);
+    return b;
+}
 
 } // namespace
 
@@ -59,6 +91,8 @@ struct Canvas::State {
     std::vector<std::unique_ptr<Layer>> layers, layerPool;
     std::vector<std::unique_ptr<Mask>> masks, maskPool;
     size_t ignoredLayers = 0, ignoredMasks = 0;
+    size_t ignoredBuilding = 0; // ignored masks not ended yet: their draws go nowhere
+    size_t stackBytes = 0;
 
     bool AntiAlias() const { return quality != Quality::Low; }
     double Tolerance() const {
@@ -88,11 +122,18 @@ struct Canvas::State {
         return !masks.empty() && masks.back()->building ? masks.back().get() : nullptr;
     }
 
+    void Fill(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
+              const Matrix& toPixels, const ColorTransform& color);
+    void Stroke(const std::vector<Segment>& segments, const StrokeStyle& style,
+                const Matrix& toPixels, const ColorTransform& color);
+
     // Rasterizes what was added to the rasterizer onto the current target.
+    // Everything that can run out of memory happens before the first span.
     void Draw(FillRule rule, const Paint& paint, const Matrix& toPixels,
               const ColorTransform& color) {
-        if (!rasterizer.MayCover())
+        if (!rasterizer.MayCover() || ignoredBuilding > 0)
             return;
+        blitter.Reserve(width);
         if (Mask* m = BuildingMask()) {
             // A mask takes the shape only, not the paint's colours.
             blitter.TargetMask(m->cover.data(), width);
@@ -145,7 +186,25 @@ void Canvas::SetQuality(Quality quality) {
 
 void Canvas::FillPath(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
                       const Matrix& toPixels, const ColorTransform& color) {
-    State& s = *state_;
+    try {
+        state_->Fill(segments, rule, paint, toPixels, color);
+    } catch (const std::bad_alloc&) {
+        // Out of memory for this path's edges: it is not drawn.
+    }
+}
+
+void Canvas::StrokePath(const std::vector<Segment>& segments, const StrokeStyle& style,
+                        const Matrix& toPixels, const ColorTransform& color) {
+    try {
+        state_->Stroke(segments, style, toPixels, color);
+    } catch (const std::bad_alloc&) {
+        // Out of memory for this line's outline: it is not drawn.
+    }
+}
+
+void Canvas::State::Fill(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
+                         const Matrix& toPixels, const ColorTransform& color) {
+    State& s = *this;
     s.SyncSize();
     const ClipRect clip = s.DrawClip();
     if (clip.Empty() || segments.empty())
@@ -182,9 +241,9 @@ void Canvas::FillPath(const std::vector<Segment>& segments, FillRule rule, const
     s.Draw(rule, paint, toPixels, color);
 }
 
-void Canvas::StrokePath(const std::vector<Segment>& segments, const StrokeStyle& style,
-                        const Matrix& toPixels, const ColorTransform& color) {
-    State& s = *state_;
+void Canvas::State::Stroke(const std::vector<Segment>& segments, const StrokeStyle& style,
+                           const Matrix& toPixels, const ColorTransform& color) {
+    State& s = *this;
     s.SyncSize();
     const ClipRect clip = s.DrawClip();
     if (clip.Empty() || segments.empty())
@@ -206,20 +265,15 @@ void Canvas::StrokePath(const std::vector<Segment>& segments, const StrokeStyle&
 void Canvas::BeginMask() {
     State& s = *state_;
     s.SyncSize();
-    if (s.masks.size() >= kMaxDepth || s.width == 0 || s.height == 0) {
+    std::unique_ptr<State::Mask> m;
+    if (s.ignoredMasks == 0 && s.masks.size() < kMaxDepth && s.width > 0 && s.height > 0)
+        m = Acquire(s.maskPool, &State::Mask::cover, static_cast<size_t>(s.width) * s.height,
+                    s.stackBytes);
+    if (!m) {
         ++s.ignoredMasks;
+        ++s.ignoredBuilding;
         return;
     }
-    std::unique_ptr<State::Mask> m;
-    if (!s.maskPool.empty()) {
-        m = std::move(s.maskPool.back());
-        s.maskPool.pop_back();
-    } else {
-        m = std::make_unique<State::Mask>();
-    }
-    const size_t size = static_cast<size_t>(s.width) * s.height;
-    if (m->cover.size() != size)
-        m->cover.assign(size, 0);
     m->dirty = m->bounds = ClipRect{0, 0, 0, 0};
     m->building = true;
     s.masks.push_back(std::move(m));
@@ -227,8 +281,12 @@ void Canvas::BeginMask() {
 
 void Canvas::EndMask() {
     State& s = *state_;
+    if (s.ignoredBuilding > 0) {
+        --s.ignoredBuilding;
+        return;
+    }
     State::Mask* m = s.BuildingMask();
-    if (!m || s.ignoredMasks > 0)
+    if (!m)
         return;
     m->building = false;
     // Nested masks intersect: only what the enclosing mask lets through.
@@ -255,6 +313,7 @@ void Canvas::PopMask() {
     State& s = *state_;
     if (s.ignoredMasks > 0) {
         --s.ignoredMasks;
+        s.ignoredBuilding = std::min(s.ignoredBuilding, s.ignoredMasks);
         return;
     }
     if (s.masks.empty())
@@ -272,20 +331,15 @@ void Canvas::PopMask() {
 void Canvas::PushLayer() {
     State& s = *state_;
     s.SyncSize();
-    if (s.layers.size() >= kMaxDepth || s.width == 0 || s.height == 0) {
+    std::unique_ptr<State::Layer> l;
+    if (s.ignoredLayers == 0 && s.layers.size() < kMaxDepth && s.width > 0 && s.height > 0)
+        l = Acquire(s.layerPool, &State::Layer::pixels, static_cast<size_t>(s.width) * s.height,
+                    s.stackBytes);
+    if (!l) {
+        // Drawn straight onto what lies below instead.
         ++s.ignoredLayers;
         return;
     }
-    std::unique_ptr<State::Layer> l;
-    if (!s.layerPool.empty()) {
-        l = std::move(s.layerPool.back());
-        s.layerPool.pop_back();
-    } else {
-        l = std::make_unique<State::Layer>();
-    }
-    const size_t size = static_cast<size_t>(s.width) * s.height;
-    if (l->pixels.size() != size)
-        l->pixels.assign(size, 0);
     l->dirty = ClipRect{0, 0, 0, 0};
     s.layers.push_back(std::move(l));
 }
@@ -300,9 +354,10 @@ void Canvas::PopLayer(BlendMode mode) {
         return;
     std::unique_ptr<State::Layer> l = std::move(s.layers.back());
     s.layers.pop_back();
+    // The layer has the stack's size; the frame may have changed since.
     const int w = s.width;
-    s.SyncSize();
-    const ClipRect r = Intersect(l->dirty, ClipRect{0, 0, s.clipWidth, s.clipHeight});
+    const ClipRect r = Intersect(l->dirty, ClipRect{0, 0, std::min(w, s.target.Width()),
+                                                    std::min(s.height, s.target.Height())});
     State::Layer* below = s.layers.empty() ? nullptr : s.layers.back().get();
     for (int y = r.y0; y < r.y1; ++y) {
         uint32_t* src = l->pixels.data() + static_cast<size_t>(y) * w + r.x0;

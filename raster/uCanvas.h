@@ -57,12 +57,19 @@ class Canvas {
     // Masks. Between BeginMask and EndMask every draw adds to the new mask
     // instead of the picture; after EndMask draws are clipped to it (and to
     // every enclosing mask) until the matching PopMask.
+    // A mask takes only the shapes' anti-aliased coverage; the colours and
+    // alpha of their paints do not matter. Calls without their partner are
+    // ignored; masks and layers nest up to 64 deep, deeper ones are ignored
+    // (with their partners).
     void BeginMask();
     void EndMask();
     void PopMask();
 
     // Blend layers. Draws between PushLayer and PopLayer go to a transparent
     // layer, which PopLayer puts onto what lies below with `mode`.
+    // Only the area the layer's draws touched is blended, so Alpha, Erase and
+    // Invert leave what lies outside it alone. Layers still open when the
+    // canvas is destroyed are put down as Normal.
     void PushLayer();
     void PopLayer(BlendMode mode);
 

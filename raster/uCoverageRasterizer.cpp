@@ -92,6 +92,10 @@ void CoverageRasterizer::AddClipped(double x0, double y0, double x1, double y1) 
     // becomes a vertical edge on the clip's left side; right of the clip it
     // covers nothing visible and is dropped.
     const double left = clip_.x0, right = clip_.x1;
+    if (x0 >= left && x1 >= left && x0 <= right && x1 <= right) { // the usual case
+        PushEdge(x0, y0, x1, y1);
+        return;
+    }
     double ts[4] = {0, 0, 0, 1};
     int n = 1;
     if (x0 != x1) {
@@ -144,6 +148,7 @@ void CoverageRasterizer::AccumulateArea(float xa, float ya, float xb, float yb, 
     const int c0 = static_cast<int>(xa);
     const int c1 = static_cast<int>(xb);
     float* d = delta_.data();
+    Widen(c0, c1 + 1);
     if (c0 == c1 || xb - xa < 1e-6f) {
         // One column: the part of the pixel right of the piece is covered.
         const float m = (xa + xb) * 0.5f - static_cast<float>(c0);
@@ -185,24 +190,43 @@ void CoverageRasterizer::AccumulateCentre(const Edge& e, float yc) {
     const int i = static_cast<int>(fi);
     delta_[i] += e.dir;
     Touch(i);
+    Widen(i, i);
 }
 
 void CoverageRasterizer::Render(FillRule rule, bool antiAlias, SpanSink& sink) {
     if (!MayCover())
         return;
-    std::sort(edges_.begin(), edges_.end(),
-              [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
-    float maxY = 0;
-    for (const Edge& e : edges_)
+    // Edges bucketed by their first row (a counting sort: no comparisons).
+    float minY = edges_.front().y0, maxY = 0;
+    for (const Edge& e : edges_) {
+        minY = std::min(minY, e.y0);
         maxY = std::max(maxY, e.y1);
-    const int firstRow = std::max(clip_.y0, static_cast<int>(std::floor(edges_.front().y0)));
+    }
+    const int firstRow = std::max(clip_.y0, static_cast<int>(std::floor(minY)));
     const int endRow = std::min(clip_.y1, static_cast<int>(std::ceil(maxY)));
+    if (firstRow >= endRow)
+        return;
+    const size_t rows = static_cast<size_t>(endRow - firstRow);
+    auto rowOf = [&](const Edge& e) {
+        const int r = static_cast<int>(e.y0) - firstRow; // y0 >= 0
+        return static_cast<size_t>(std::clamp(r, 0, static_cast<int>(rows) - 1));
+    };
+    rowStart_.assign(rows + 1, 0);
+    for (const Edge& e : edges_)
+        ++rowStart_[rowOf(e) + 1];
+    for (size_t r = 0; r < rows; ++r)
+        rowStart_[r + 1] += rowStart_[r];
+    sorted_.resize(edges_.size());
+    for (const Edge& e : edges_)
+        sorted_[rowStart_[rowOf(e)]++] = e;
+    // rowStart_[r] now ends bucket r, which begins where bucket r - 1 ends.
     active_.clear();
-    size_t next = 0;
+    active_.reserve(edges_.size()); // no allocation once deltas are written
     for (int y = firstRow; y < endRow; ++y) {
         const float rowTop = static_cast<float>(y), rowBottom = static_cast<float>(y + 1);
-        while (next < edges_.size() && edges_[next].y0 < rowBottom)
-            active_.push_back(&edges_[next++]);
+        const size_t r = static_cast<size_t>(y - firstRow);
+        for (size_t i = r == 0 ? 0 : rowStart_[r - 1]; i < rowStart_[r]; ++i)
+            active_.push_back(&sorted_[i]);
         size_t kept = 0;
         for (size_t i = 0; i < active_.size(); ++i) {
             if (active_[i]->y1 > rowTop)
@@ -242,8 +266,11 @@ void CoverageRasterizer::EmitRow(int y, FillRule rule, bool antiAlias, SpanSink&
     auto coverage = [&](float a) {
         return antiAlias ? AreaCoverage(a, rule) : CentreCoverage(a, rule);
     };
-    const size_t firstWord = static_cast<size_t>(clip_.x0) >> 6;
-    const size_t endWord = (static_cast<size_t>(right) + 2 + 63) >> 6;
+    // Only the words holding this row's entries.
+    const size_t firstWord = rowMax_ >= 0 ? static_cast<size_t>(rowMin_) >> 6 : 1;
+    const size_t endWord = rowMax_ >= 0 ? (static_cast<size_t>(rowMax_) >> 6) + 1 : 0;
+    rowMin_ = 1 << 30;
+    rowMax_ = -1;
     for (size_t w = firstWord; w < endWord && w < touched_.size(); ++w) {
         uint64_t bits = touched_[w];
         if (!bits)

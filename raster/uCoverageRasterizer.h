@@ -49,15 +49,23 @@ class CoverageRasterizer {
     void PushEdge(double x0, double y0, double x1, double y1);
     void AccumulateArea(float xa, float ya, float xb, float yb, float dir);
     void AccumulateCentre(const Edge& e, float yc);
+    // Marks entry i written; Widen(lo, hi) widens the row's written range.
     void Touch(int i) { touched_[static_cast<size_t>(i) >> 6] |= uint64_t(1) << (i & 63); }
+    void Widen(int lo, int hi) {
+        rowMin_ = lo < rowMin_ ? lo : rowMin_;
+        rowMax_ = hi > rowMax_ ? hi : rowMax_;
+    }
     void EmitRow(int y, FillRule rule, bool antiAlias, SpanSink& sink);
 
     ClipRect clip_;
     bool poisoned_ = false;
     std::vector<Edge> edges_;
+    std::vector<Edge> sorted_;       // edges_ by first row
+    std::vector<uint32_t> rowStart_; // bucket bounds in sorted_
     std::vector<const Edge*> active_;
-    std::vector<float> delta_;      // per column, index x (absolute), plus one
-    std::vector<uint64_t> touched_; // bit per delta_ entry written this row
+    std::vector<float> delta_;           // per column, index x (absolute), plus one
+    std::vector<uint64_t> touched_;      // bit per delta_ entry written this row
+    int rowMin_ = 1 << 30, rowMax_ = -1; // of the entries written this row
     std::vector<uint8_t> cover_;
 };
 

@@ -65,42 +65,130 @@ void GradientTable::Build(const std::vector<GradientStop>& stops, Interpolation 
         s.c[2] = linear ? Linear().toLinear[c.b] : c.b / 255.0f;
         s.c[3] = c.a / 255.0f;
     }
-    std::stable_sort(sorted, sorted + count,
-                     [](const Stop& a, const Stop& b) { return a.ratio < b.ratio; });
+    // Stable insertion sort: few stops, and no allocation.
+    for (size_t i = 1; i < count; ++i) {
+        const Stop s = sorted[i];
+        size_t j = i;
+        for (; j > 0 && sorted[j - 1].ratio > s.ratio; --j)
+            sorted[j] = sorted[j - 1];
+        sorted[j] = s;
+    }
 
-    size_t k = 0; // sorted[k] is the last stop at or before entry i
-    bool opaque = true, transparent = true;
-    for (int i = 0; i < kSize; ++i) {
-        while (k + 1 < count && sorted[k + 1].ratio <= i)
-            ++k;
-        float c[4];
-        const Stop& a = sorted[k];
-        if (i < a.ratio || k + 1 == count) {
-            std::copy(a.c, a.c + 4, c);
-        } else {
-            const Stop& b = sorted[k + 1];
-            const float t = static_cast<float>((i - a.ratio) / (b.ratio - a.ratio));
-            for (int j = 0; j < 4; ++j)
-                c[j] = a.c[j] + (b.c[j] - a.c[j]) * t;
-        }
+    const LinearTables* tables = linear ? &Linear() : nullptr;
+    auto entry = [tables](const float* c) {
         auto byte = [](float v) {
-            return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255));
+            return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f);
         };
-        Rgba out;
-        if (linear) {
-            auto srgb = [](float v) {
-                return Linear().toSrgb[static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 4095 + 0.5f)];
-            };
-            out = Rgba{srgb(c[0]), srgb(c[1]), srgb(c[2]), byte(c[3])};
-        } else {
-            out = Rgba{byte(c[0]), byte(c[1]), byte(c[2]), byte(c[3])};
-        }
+        if (!tables)
+            return Rgba{byte(c[0]), byte(c[1]), byte(c[2]), byte(c[3])};
+        auto srgb = [tables](float v) {
+            return tables->toSrgb[static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 4095 + 0.5f)];
+        };
+        return Rgba{srgb(c[0]), srgb(c[1]), srgb(c[2]), byte(c[3])};
+    };
+    bool opaque = true, transparent = true;
+    auto put = [&](int i, Rgba out) {
         colors_[i] = Premultiply(out);
         opaque = opaque && out.a == 255;
         transparent = transparent && out.a == 0;
+    };
+    // Entries before the first stop, between each pair of stops (none
+    // between two at one ratio: a hard edge), then after the last.
+    int i = 0;
+    const Rgba first = entry(sorted[0].c);
+    for (; i < kSize && i < sorted[0].ratio; ++i)
+        put(i, first);
+    for (size_t k = 0; k + 1 < count; ++k) {
+        const Stop& a = sorted[k];
+        const Stop& b = sorted[k + 1];
+        if (!(b.ratio > a.ratio))
+            continue;
+        const float inv = static_cast<float>(1.0 / (b.ratio - a.ratio));
+        if (!tables) {
+            // Straight colour in 0..255 units; 0 <= t < 1 keeps every
+            // channel between its two stops, so no clamping.
+            float ca[4], cd[4];
+            for (int j = 0; j < 4; ++j) {
+                ca[j] = a.c[j] * 255.0f + 0.5f;
+                cd[j] = (b.c[j] - a.c[j]) * 255.0f;
+            }
+            for (; i < kSize && i < b.ratio; ++i) {
+                const float t = static_cast<float>(i - a.ratio) * inv;
+                put(i, Rgba{static_cast<uint8_t>(ca[0] + cd[0] * t),
+                            static_cast<uint8_t>(ca[1] + cd[1] * t),
+                            static_cast<uint8_t>(ca[2] + cd[2] * t),
+                            static_cast<uint8_t>(ca[3] + cd[3] * t)});
+            }
+            continue;
+        }
+        for (; i < kSize && i < b.ratio; ++i) {
+            const float t = static_cast<float>(i - a.ratio) * inv;
+            float c[4];
+            for (int j = 0; j < 4; ++j)
+                c[j] = a.c[j] + (b.c[j] - a.c[j]) * t;
+            put(i, entry(c));
+        }
     }
+    const Rgba last = entry(sorted[count - 1].c);
+    for (; i < kSize; ++i)
+        put(i, last);
     opaque_ = opaque;
     transparent_ = transparent;
+}
+
+namespace {
+
+uint64_t Mix(uint64_t h, const void* data, size_t size) {
+    // FNV-1a.
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i)
+        h = (h ^ p[i]) * 0x100000001b3ull;
+    return h;
+}
+
+bool SameStops(const std::vector<GradientStop>& a, const std::vector<GradientStop>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const Rgba& x = a[i].color;
+        const Rgba& y = b[i].color;
+        if (a[i].ratio != b[i].ratio || x.r != y.r || x.g != y.g || x.b != y.b || x.a != y.a)
+            return false;
+    }
+    return true;
+}
+
+bool SameTransform(const ColorTransform& a, const ColorTransform& b) {
+    return a.rMul == b.rMul && a.gMul == b.gMul && a.bMul == b.bMul && a.aMul == b.aMul &&
+           a.rAdd == b.rAdd && a.gAdd == b.gAdd && a.bAdd == b.bAdd && a.aAdd == b.aAdd;
+}
+
+} // namespace
+
+GradientCache::GradientCache() : entries_(kEntries) {}
+
+const GradientTable& GradientCache::Get(const std::vector<GradientStop>& stops,
+                                        Interpolation interpolation, const ColorTransform& color) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (const GradientStop& s : stops) {
+        h = Mix(h, &s.ratio, sizeof s.ratio);
+        const uint8_t c[4] = {s.color.r, s.color.g, s.color.b, s.color.a};
+        h = Mix(h, c, sizeof c);
+    }
+    const double ct[8] = {color.rMul, color.gMul, color.bMul, color.aMul,
+                          color.rAdd, color.gAdd, color.bAdd, color.aAdd};
+    h = Mix(h, ct, sizeof ct);
+    h = Mix(h, &interpolation, sizeof interpolation);
+    Entry& e = entries_[(h ^ (h >> 32)) % kEntries];
+    if (!e.used || e.interpolation != interpolation || !SameTransform(e.color, color) ||
+        !SameStops(e.stops, stops)) {
+        e.table.Build(stops, interpolation, color);
+        e.stops = stops;
+        e.interpolation = interpolation;
+        e.color = color;
+        e.used = true;
+    }
+    return e.table;
 }
 
 } // namespace zembra::raster

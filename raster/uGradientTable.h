@@ -29,4 +29,23 @@ class GradientTable {
     bool transparent_ = true;
 };
 
+// Tables built lately, so that a gradient drawn every frame is built once.
+class GradientCache {
+  public:
+    GradientCache();
+    const GradientTable& Get(const std::vector<GradientStop>& stops, Interpolation interpolation,
+                             const ColorTransform& color);
+
+  private:
+    struct Entry {
+        bool used = false;
+        std::vector<GradientStop> stops;
+        Interpolation interpolation = Interpolation::Rgb;
+        ColorTransform color;
+        GradientTable table;
+    };
+    static constexpr size_t kEntries = 256;
+    std::vector<Entry> entries_;
+};
+
 } // namespace zembra::raster

@@ -25,6 +25,16 @@ template <SpreadMode S> inline int SpreadIndex(float t) {
     return static_cast<int>(t * 255.0f + 0.5f) & 255;
 }
 
+// Table index of a position counted in entries (256 a period when spreading).
+template <SpreadMode S> inline int FixedIndex(int64_t v) {
+    if (S == SpreadMode::Pad)
+        return v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v));
+    if (S == SpreadMode::Repeat)
+        return static_cast<int>(v & 255);
+    const int w = static_cast<int>(v & 511);
+    return w < 256 ? w : 511 - w;
+}
+
 // Bitmap coordinates far outside any bitmap are all alike; keeping them
 // small keeps the integer conversions defined.
 inline double Bounded(double v) {
@@ -66,14 +76,14 @@ bool PaintShader::Prepare(const Paint& paint, const Matrix& toPixels, const Colo
     case Paint::Kind::Linear:
     case Paint::Kind::Radial:
     case Paint::Kind::Focal: {
-        table_.Build(paint.stops, paint.interpolation, color);
-        if (table_.Transparent())
+        table_ = &gradients_.Get(paint.stops, paint.interpolation, color);
+        if (table_->Transparent())
             return false;
-        opaque_ = table_.Opaque();
+        opaque_ = table_->Opaque();
         if (!toPixels.Concat(paint.matrix).Invert(inverse_)) {
             // A gradient squeezed to nothing: its last colour fills the shape.
             solid_ = true;
-            solidColor_ = table_.Colors()[GradientTable::kSize - 1];
+            solidColor_ = table_->Colors()[GradientTable::kSize - 1];
             return true;
         }
         focal_ = std::clamp(paint.focalPoint, -0.99, 0.99);
@@ -148,20 +158,13 @@ void PaintShader::ShadeLinear(double px, double py, int len, uint32_t* out) cons
     const double step = std::clamp(m.a / 32768.0, -1e3, 1e3);
     int64_t pos = static_cast<int64_t>(t0 * scale + (S == SpreadMode::Pad ? 32768.0 : 0.0));
     const int64_t delta = static_cast<int64_t>(step * scale);
-    const uint32_t* colors = table_.Colors();
-    for (int i = 0; i < len; ++i, pos += delta) {
-        const int64_t v = pos >> 16;
-        int idx;
-        if (S == SpreadMode::Pad) {
-            idx = v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v));
-        } else if (S == SpreadMode::Repeat) {
-            idx = static_cast<int>(v & 255);
-        } else {
-            const int w = static_cast<int>(v & 511);
-            idx = w < 256 ? w : 511 - w;
-        }
-        out[i] = colors[idx];
+    const uint32_t* colors = table_->Colors();
+    if (delta == 0) { // a gradient across the rows: one colour a row
+        std::fill(out, out + len, colors[FixedIndex<S>(pos >> 16)]);
+        return;
     }
+    for (int i = 0; i < len; ++i, pos += delta)
+        out[i] = colors[FixedIndex<S>(pos >> 16)];
 }
 
 template <SpreadMode S>
@@ -175,7 +178,7 @@ void PaintShader::ShadeRadial(double px, double py, int len, uint32_t* out) cons
         static_cast<float>(std::clamp((m.b * px + m.d * py + m.ty) / 16384.0, -1e7, 1e7));
     const float dx = static_cast<float>(std::clamp(m.a / 16384.0, -1e3, 1e3));
     const float dy = static_cast<float>(std::clamp(m.b / 16384.0, -1e3, 1e3));
-    const uint32_t* colors = table_.Colors();
+    const uint32_t* colors = table_->Colors();
     constexpr int kChunk = 64;
     float dist[kChunk];
     for (int start = 0; start < len; start += kChunk) {
@@ -208,7 +211,7 @@ void PaintShader::ShadeFocal(double px, double py, int len, uint32_t* out) const
     float gy = static_cast<float>(std::clamp((m.b * px + m.d * py + m.ty) / 16384.0, -1e7, 1e7));
     const float dx = static_cast<float>(m.a) * k, dy = static_cast<float>(m.b) * k;
     const float ff1 = f * f - 1.0f;
-    const uint32_t* colors = table_.Colors();
+    const uint32_t* colors = table_->Colors();
     for (int i = 0; i < len; ++i) {
         const float ux = gx - f, uy = gy;
         const float dd = ux * ux + uy * uy;

@@ -40,7 +40,8 @@ class PaintShader {
     SpreadMode spread_ = SpreadMode::Pad;
     Matrix inverse_; // pixels to gradient square or bitmap pixels
     double focal_ = 0;
-    GradientTable table_;
+    GradientCache gradients_;
+    const GradientTable* table_ = nullptr; // from gradients_, for this paint
     // Bitmaps.
     const Bitmap* bitmap_ = nullptr;
     bool repeat_ = true;

@@ -25,6 +25,14 @@ void SpanBlitter::ClipTo(const uint8_t* clip, int stride) {
     clipStride_ = stride;
 }
 
+void SpanBlitter::Reserve(int width) {
+    const size_t n = width > 0 ? static_cast<size_t>(width) : 0;
+    if (clipped_.size() < n)
+        clipped_.resize(n);
+    if (colors_.size() < n)
+        colors_.resize(n);
+}
+
 ClipRect SpanBlitter::TakeDirty() {
     const ClipRect d = dirty_;
     dirty_ = ClipRect{0, 0, 0, 0};

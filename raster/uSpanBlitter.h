@@ -20,6 +20,10 @@ class SpanBlitter : public SpanSink {
     // Coverage multiplied by `clip` (same layout as the target); null: none.
     void ClipTo(const uint8_t* clip, int stride);
 
+    // Makes room for spans up to `width` pixels, so drawing them never
+    // allocates.
+    void Reserve(int width);
+
     // The rows and columns written since the last call, then forgotten.
     ClipRect TakeDirty();
 

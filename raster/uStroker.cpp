@@ -60,6 +60,19 @@ void Stroker::Stroke(const std::vector<Segment>& segments, const StrokeStyle& st
     out.Clear();
     half_ = PixelWidth(style, toPixels) * 0.5;
     tolerance_ = tolerance > 0 ? tolerance : 0.1;
+    // Hinted lines get a whole number of pixels of width and ends on pixel
+    // centres (odd widths) or corners (even), so straight ones come out crisp.
+    const bool hint = style.pixelHinting;
+    const bool oddWidth = static_cast<long long>(std::round(2 * half_)) % 2 == 1;
+    if (hint)
+        half_ = std::max(1.0, std::round(2 * half_)) * 0.5;
+    auto snap = [&](Point p) {
+        if (!hint)
+            return p;
+        if (oddWidth)
+            return Point{std::floor(p.x) + 0.5, std::floor(p.y) + 0.5};
+        return Point{std::round(p.x), std::round(p.y)};
+    };
     line_.clear();
     bool started = false;
     auto finish = [&]() {
@@ -76,8 +89,8 @@ void Stroker::Stroke(const std::vector<Segment>& segments, const StrokeStyle& st
         started = false;
     };
     for (const Segment& s : segments) {
-        const Point from = toPixels.Apply(s.from);
-        const Point to = toPixels.Apply(s.to);
+        const Point from = snap(toPixels.Apply(s.from));
+        const Point to = snap(toPixels.Apply(s.to));
         const Point control = toPixels.Apply(s.control);
         if (!Finite(from) || !Finite(to) || (s.curved && !Finite(control))) {
             out.Clear(); // garbage in: draw nothing rather than something wrong

@@ -29,32 +29,44 @@ struct Value {
 
     std::string ToString(int version) const {
         switch (type) {
-        case Type::Undefined: return version >= 7 ? "undefined" : "";
-        case Type::Null: return "null";
-        case Type::Bool: return boolean ? "true" : "false";
-        case Type::Number: return NumberToString(number);
-        case Type::String: return text;
+        case Type::Undefined:
+            return version >= 7 ? "undefined" : "";
+        case Type::Null:
+            return "null";
+        case Type::Bool:
+            return boolean ? "true" : "false";
+        case Type::Number:
+            return NumberToString(number);
+        case Type::String:
+            return text;
         }
         return "";
     }
     bool ToBool() const {
         switch (type) {
-        case Type::Bool: return boolean;
-        case Type::Number: return number != 0 && !std::isnan(number);
-        case Type::String: return !text.empty();
-        default: return false;
+        case Type::Bool:
+            return boolean;
+        case Type::Number:
+            return number != 0 && !std::isnan(number);
+        case Type::String:
+            return !text.empty();
+        default:
+            return false;
         }
     }
     double ToNumber() const {
         switch (type) {
-        case Type::Bool: return boolean ? 1 : 0;
-        case Type::Number: return number;
+        case Type::Bool:
+            return boolean ? 1 : 0;
+        case Type::Number:
+            return number;
         case Type::String: {
             char* end = nullptr;
             const double v = std::strtod(text.c_str(), &end);
             return end && *end == 0 && !text.empty() ? v : NAN;
         }
-        default: return NAN;
+        default:
+            return NAN;
         }
     }
 };
@@ -76,8 +88,8 @@ std::string NumberToString(double v) {
     return buf;
 }
 
-void MinimalActionRunner::Run(const uint8_t* code, size_t size, SpriteInstance& origin,
-                              int version, ActionHost& host) {
+void MinimalActionRunner::Run(const uint8_t* code, size_t size, SpriteInstance& origin, int version,
+                              ActionHost& host) {
     std::vector<Value> stack;
     std::vector<std::string> constants;
     SpriteInstance* target = &origin;
@@ -198,9 +210,15 @@ void MinimalActionRunner::Run(const uint8_t* code, size_t size, SpriteInstance& 
                     v.type = Value::Type::Number;
                     v.number = r.F32();
                     break;
-                case 2: v.type = Value::Type::Null; break;
-                case 3: v.type = Value::Type::Undefined; break;
-                case 4: r.U8(); break; // registers need the full engine
+                case 2:
+                    v.type = Value::Type::Null;
+                    break;
+                case 3:
+                    v.type = Value::Type::Undefined;
+                    break;
+                case 4:
+                    r.U8();
+                    break; // registers need the full engine
                 case 5:
                     v.type = Value::Type::Bool;
                     v.boolean = r.U8() != 0;

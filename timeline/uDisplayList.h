@@ -26,6 +26,8 @@ struct DisplayObject {
     uint16_t clipDepth = 0;
     raster::BlendMode blend = raster::BlendMode::Normal;
     bool visible = true;
+    bool hasBackground = false;
+    raster::Rgba background;
     // Placed by a frame (as opposed to created by a script): a rewind may
     // take it away.
     bool fromTimeline = true;

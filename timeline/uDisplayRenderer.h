@@ -10,13 +10,19 @@ namespace zembra::timeline {
 
 class DisplayRenderer {
   public:
-    DisplayRenderer(raster::Canvas& canvas, chars::Dictionary& dict) : canvas_(canvas), dict_(dict) {}
+    DisplayRenderer(raster::Canvas& canvas, chars::Dictionary& dict)
+        : canvas_(canvas), dict_(dict) {}
 
     // `toPixels` maps the list's twips to frame-buffer pixels.
     void DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
                   const raster::ColorTransform& color);
 
+    // The object's bounds in its parent's twips (an empty rect when it has
+    // none).
+    swf::Rect Bounds(const DisplayObject& obj, int nesting = 0);
+
   private:
+    swf::Rect LocalBounds(const DisplayObject& obj, int nesting);
     void DrawObject(const DisplayObject& obj, const raster::Matrix& parent,
                     const raster::ColorTransform& parentColor);
     void DrawCharacter(const chars::Character* c, const DisplayObject* obj, uint16_t ratio,
@@ -30,6 +36,11 @@ class DisplayRenderer {
                       const raster::ColorTransform& color);
 
     raster::Canvas& canvas_;
+    int layers_ = 0; // enclosing objects drawn in Layer mode
+    // Segments handed to the canvas in this drawing; past the bound the
+    // rest of the picture is left out rather than taking forever.
+    size_t segments_ = 0;
+    bool Spend(size_t n);
     chars::Dictionary& dict_;
 };
 

@@ -76,6 +76,7 @@ void Movie::Advance() {
     if (!opened_)
         return;
     gotoBudget_ = kMaxGotosPerFrame;
+    work_ = 0;
     ++tick_;
     if (root_.frame < 0) {
         ApplyFrame(root_, 0, true);
@@ -85,10 +86,13 @@ void Movie::Advance() {
     }
     RunPending();
     ++framesRun_;
-    PointerMove(pointer_);
+    if (pointerKnown_)
+        PointerMove(pointer_);
 }
 
 void Movie::AdvanceInstance(SpriteInstance& s) {
+    if (work_ > kMaxTagWorkPerFrame)
+        return;
     if (s.playing && s.FrameCount() > 1) {
         const int next = s.frame + 1;
         if (next >= s.FrameCount()) {
@@ -115,6 +119,8 @@ void Movie::ApplyFrame(SpriteInstance& s, int index, bool queueActions) {
         return;
     const int version = Header().version;
     for (const swf::Tag& tag : s.def->frames[static_cast<size_t>(index)].tags) {
+        if (++work_ > kMaxTagWorkPerFrame)
+            return;
         if (IsPlaceTag(tag.code)) {
             Placement p;
             if (ReadPlacement(tag, version, p))
@@ -146,6 +152,10 @@ void Movie::ApplyProps(DisplayObject& obj, const Placement& p) {
         obj.blend = p.blend;
     if (p.hasVisible)
         obj.visible = p.visible;
+    if (p.hasBackground) {
+        obj.hasBackground = true;
+        obj.background = p.background;
+    }
 }
 
 void Movie::InitObject(SpriteInstance& parent, DisplayObject& obj) {
@@ -229,6 +239,12 @@ void Movie::Seek(SpriteInstance& s, int frame) {
     }
     // Going back: the display list as the frames up to the target leave it,
     // keeping the instances that stay (same character at the same depth).
+    size_t replay = 0;
+    for (int i = 0; i <= frame; ++i)
+        replay += s.def->frames[static_cast<size_t>(i)].tags.size();
+    if (work_ + replay > kMaxTagWorkPerFrame)
+        return;
+    work_ += replay;
     const int version = Header().version;
     std::map<int, DisplayObject> want;
     for (int i = 0; i <= frame; ++i) {
@@ -268,6 +284,8 @@ void Movie::Seek(SpriteInstance& s, int frame) {
             obj.clipDepth = ghost.clipDepth;
             obj.blend = ghost.blend;
             obj.visible = ghost.visible;
+            obj.hasBackground = ghost.hasBackground;
+            obj.background = ghost.background;
             s.children.emplace(depth, std::move(obj));
             continue;
         }
@@ -305,7 +323,9 @@ bool Movie::IsAliveIn(const SpriteInstance& in, const SpriteInstance* s) const {
     return false;
 }
 
-bool Movie::IsAlive(const SpriteInstance* s) const { return IsAliveIn(root_, s); }
+bool Movie::IsAlive(const SpriteInstance* s) const {
+    return IsAliveIn(root_, s);
+}
 
 void Movie::RunPending() {
     // Actions may queue more (a goto's target frame); a bound keeps a
@@ -446,6 +466,7 @@ void Movie::UpdateButtons(DisplayObject* hover) {
 
 void Movie::PointerMove(raster::Point stagePoint) {
     pointer_ = stagePoint;
+    pointerKnown_ = true;
     if (!opened_)
         return;
     SpriteInstance* owner = nullptr;
@@ -453,7 +474,7 @@ void Movie::PointerMove(raster::Point stagePoint) {
 }
 
 void Movie::PointerButton(bool down) {
-    if (!opened_)
+    if (!opened_ || !pointerKnown_)
         return;
     SpriteInstance* owner = nullptr;
     DisplayObject* hit = FindButton(root_, raster::Matrix(), pointer_, &owner);

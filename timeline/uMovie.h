@@ -22,6 +22,10 @@ namespace zembra::timeline {
 constexpr int kMaxNesting = 32;
 constexpr size_t kMaxDisplayObjects = 100000;
 constexpr int kMaxGotosPerFrame = 256;
+// Control tags handled in one frame (placements, rewinds replaying the
+// timeline): past this, further sprites wait for the next frame and gotos
+// are ignored, so no movie holds a frame for long.
+constexpr size_t kMaxTagWorkPerFrame = size_t(1) << 21;
 
 class Movie : private ActionHost {
   public:
@@ -103,7 +107,9 @@ class Movie : private ActionHost {
     uint64_t tick_ = 0;
     size_t objectCount_ = 0;
     int gotoBudget_ = kMaxGotosPerFrame;
+    size_t work_ = 0; // control tags handled this frame
     bool pointerDown_ = false;
+    bool pointerKnown_ = false; // no pointer position until the first move
     raster::Point pointer_;
 };
 

@@ -28,18 +28,23 @@ struct MoviePlayer::Impl {
         double sx = 1, sy = 1;
         if (sw > 0 && sh > 0) {
             switch (scale) {
-            case ScaleMode::ShowAll: sx = sy = std::min(w / sw, h / sh); break;
-            case ScaleMode::NoBorder: sx = sy = std::max(w / sw, h / sh); break;
+            case ScaleMode::ShowAll:
+                sx = sy = std::min(w / sw, h / sh);
+                break;
+            case ScaleMode::NoBorder:
+                sx = sy = std::max(w / sw, h / sh);
+                break;
             case ScaleMode::ExactFit:
                 sx = w / sw;
                 sy = h / sh;
                 break;
-            case ScaleMode::NoScale: break;
+            case ScaleMode::NoScale:
+                break;
             }
         }
         const double ox = (w - sw * sx) / 2, oy = (h - sh * sy) / 2;
-        return raster::Matrix{sx / 20, 0, 0, sy / 20, ox - frame.xMin * sx / 20,
-                              oy - frame.yMin * sy / 20};
+        return raster::Matrix{
+            sx / 20, 0, 0, sy / 20, ox - frame.xMin * sx / 20, oy - frame.yMin * sy / 20};
     }
 };
 
@@ -94,15 +99,31 @@ bool MoviePlayer::LoadFile(const std::string& path) {
     return Load(std::move(bytes));
 }
 
-const std::string& MoviePlayer::Error() const { return impl_->error; }
-bool MoviePlayer::Loaded() const { return impl_->loaded; }
-const MovieInfo& MoviePlayer::Info() const { return impl_->info; }
+const std::string& MoviePlayer::Error() const {
+    return impl_->error;
+}
+bool MoviePlayer::Loaded() const {
+    return impl_->loaded;
+}
+const MovieInfo& MoviePlayer::Info() const {
+    return impl_->info;
+}
 
-void MoviePlayer::SetLoop(bool loop) { impl_->movie.SetLoop(loop); }
-void MoviePlayer::SetQuality(raster::Quality q) { impl_->quality = q; }
-void MoviePlayer::SetScaleMode(ScaleMode mode) { impl_->scale = mode; }
-void MoviePlayer::SetBackgroundColor(int32_t rgb) { impl_->background = rgb; }
-void MoviePlayer::SetFlashVars(const std::string& vars) { impl_->flashVars = vars; }
+void MoviePlayer::SetLoop(bool loop) {
+    impl_->movie.SetLoop(loop);
+}
+void MoviePlayer::SetQuality(raster::Quality q) {
+    impl_->quality = q;
+}
+void MoviePlayer::SetScaleMode(ScaleMode mode) {
+    impl_->scale = mode;
+}
+void MoviePlayer::SetBackgroundColor(int32_t rgb) {
+    impl_->background = rgb;
+}
+void MoviePlayer::SetFlashVars(const std::string& vars) {
+    impl_->flashVars = vars;
+}
 
 void MoviePlayer::Advance() {
     if (impl_->loaded)
@@ -116,7 +137,9 @@ int MoviePlayer::FrameIntervalMs() const {
     return std::max(1, static_cast<int>(std::lround(1000.0 / rate)));
 }
 
-uint64_t MoviePlayer::FramesRun() const { return impl_->movie.FramesRun(); }
+uint64_t MoviePlayer::FramesRun() const {
+    return impl_->movie.FramesRun();
+}
 
 void MoviePlayer::MouseMove(double x, double y) {
     Impl& d = *impl_;

@@ -20,10 +20,10 @@ enum class Compression { None, Zlib, Lzma };
 struct MovieInfo {
     int version = 0;
     Compression compression = Compression::None;
-    uint32_t fileLength = 0;   // as the header declares it (uncompressed)
-    double stageWidth = 0;     // pixels
+    uint32_t fileLength = 0; // as the header declares it (uncompressed)
+    double stageWidth = 0;   // pixels
     double stageHeight = 0;
-    double frameRate = 0;      // frames per second as stored (0 means as fast as possible)
+    double frameRate = 0; // frames per second as stored (0 means as fast as possible)
     int frameCount = 0;
 };
 
@@ -48,9 +48,9 @@ class MoviePlayer {
     const MovieInfo& Info() const;
 
     // Settings the host applies (the control's properties).
-    void SetLoop(bool loop);                 // default true
-    void SetQuality(raster::Quality q);      // default High
-    void SetScaleMode(ScaleMode mode);       // default ShowAll
+    void SetLoop(bool loop);            // default true
+    void SetQuality(raster::Quality q); // default High
+    void SetScaleMode(ScaleMode mode);  // default ShowAll
     // 0x00RRGGBB; replaces the movie's own background colour. Negative
     // (the default) keeps the movie's.
     void SetBackgroundColor(int32_t rgb);

@@ -145,6 +145,11 @@ bool ReadPlacement(const swf::Tag& tag, int version, Placement& p) {
         p.hasVisible = true;
         p.visible = r.U8() != 0;
     }
+    if (flags2 & 0x40) {
+        p.hasBackground = true;
+        p.background = r.ReadRgba();
+        p.background.a = 255;
+    }
     return true;
 }
 

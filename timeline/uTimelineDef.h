@@ -47,6 +47,8 @@ struct Placement {
     raster::BlendMode blend = raster::BlendMode::Normal;
     bool hasVisible = false;
     bool visible = true;
+    bool hasBackground = false;
+    raster::Rgba background; // opaque background behind the object's bounds
 };
 
 // False when the tag is too short to name a depth.

@@ -40,8 +40,8 @@ std::vector<std::string> SplitKey(const std::string& key) {
 std::string InlineValue(const std::string& table, const std::string& name) {
     size_t pos = 0;
     while ((pos = table.find(name, pos)) != std::string::npos) {
-        const bool startOk = pos == 0 || table[pos - 1] == ' ' || table[pos - 1] == '{' ||
-                             table[pos - 1] == ',';
+        const bool startOk =
+            pos == 0 || table[pos - 1] == ' ' || table[pos - 1] == '{' || table[pos - 1] == ',';
         size_t p = pos + name.size();
         while (p < table.size() && table[p] == ' ')
             ++p;
@@ -75,8 +75,17 @@ bool ParseCaseConfig(const std::string& toml, CaseConfig& out) {
         if (line.empty() || line[0] == '#')
             continue;
         if (line[0] == '[') {
-            const size_t end = line.rfind(']');
-            section = SplitKey(line.substr(1, end == std::string::npos ? std::string::npos : end - 1));
+            const bool array = line.rfind("[[", 0) == 0;
+            const size_t open = array ? 2 : 1;
+            const size_t end = line.find(']', open);
+            section = SplitKey(
+                line.substr(open, end == std::string::npos ? std::string::npos : end - open));
+            if (array && section.size() == 3 && section[0] == "image_comparisons" &&
+                section[2] == "checks") {
+                ImageComparison& img = images[section[1]];
+                img.name = section[1];
+                img.checks.emplace_back(0, 0);
+            }
             continue;
         }
         const size_t eq = line.find('=');
@@ -97,7 +106,12 @@ bool ParseCaseConfig(const std::string& toml, CaseConfig& out) {
         else if (key[0] == "image_comparisons" && key.size() >= 2) {
             ImageComparison& img = images[key[1]];
             img.name = key[1];
-            if (key.size() == 3 && key[2] == "tolerance")
+            if (key.size() == 4 && key[2] == "checks" && !img.checks.empty()) {
+                if (key[3] == "tolerance")
+                    img.checks.back().first = std::atoi(value.c_str());
+                else if (key[3] == "max_outliers")
+                    img.checks.back().second = std::atol(value.c_str());
+            } else if (key.size() == 3 && key[2] == "tolerance")
                 img.tolerance = std::atoi(value.c_str());
             else if (key.size() == 3 && key[2] == "max_outliers")
                 img.maxOutliers = std::atol(value.c_str());

@@ -13,6 +13,9 @@ struct ImageComparison {
     int tolerance = 0;
     long maxOutliers = 0;
     int trigger = -1; // frame after which the picture is taken; -1 = the last
+    // Several (tolerance, outliers) checks, from [[image_comparisons.N.checks]]
+    // tables; when present they replace the single pair above.
+    std::vector<std::pair<int, long>> checks;
 };
 
 struct CaseConfig {

@@ -101,6 +101,15 @@ TEST(Mask, EmptyMasksHideEverythingAndStrayCallsAreHarmless) {
     c.PopMask();
     Fill(c, Rect(0, 0, 16, 16), 255, 0, 0);
     EXPECT_NEAR(CoveredArea(fb), 256.0, 0.01);
+    // An ignored mask (too deep) shows none of its shapes.
+    for (int i = 0; i < 70; ++i)
+        c.BeginMask();
+    Fill(c, Rect(0, 0, 16, 16), 0, 0, 255);
+    for (int i = 0; i < 70; ++i) {
+        c.EndMask();
+        c.PopMask();
+    }
+    EXPECT_EQ(At(fb, 2, 2), 0xFF0000FFu);
     // Deep nesting is bounded and still balanced.
     for (int i = 0; i < 100; ++i) {
         c.PushLayer();
@@ -195,6 +204,27 @@ TEST(BlendLayer, LayersNestAndOnlyTheirContentIsBlended) {
         Fill(d, Rect(12, 12, 16, 16), 0, 255, 0);
     }
     EXPECT_EQ(At(fb, 13, 13), 0xFF00FF00u);
+}
+
+TEST(BlendLayer, FrameResizedUnderOpenLayersAndMasks) {
+    FrameBuffer fb(16, 16);
+    Canvas c(fb);
+    c.PushLayer();
+    c.BeginMask();
+    Fill(c, Rect(0, 0, 16, 16), 0, 0, 0);
+    c.EndMask();
+    Fill(c, Rect(0, 0, 16, 16), 255, 0, 0);
+    fb.Resize(40, 8); // wider and lower than the open layer
+    Fill(c, Rect(0, 0, 40, 40), 0, 255, 0);
+    c.PopMask();
+    c.PopLayer(BlendMode::Normal);
+    EXPECT_EQ(At(fb, 3, 3), 0xFF00FF00u);
+    EXPECT_EQ(At(fb, 30, 3), 0u); // beyond the layer: nothing
+    fb.Resize(4, 4);
+    c.PushLayer();
+    Fill(c, Rect(0, 0, 40, 40), 0, 0, 255);
+    c.PopLayer(BlendMode::Screen);
+    EXPECT_EQ(At(fb, 3, 3), 0xFFFF0000u);
 }
 
 TEST(BlendLayer, MasksClipDrawsInsideLayers) {

@@ -88,6 +88,25 @@ TEST(GradientTable, LinearRgbIsBrighterInTheMiddle) {
     EXPECT_EQ(Red(lin.Colors()[255]), 255u);
 }
 
+TEST(GradientTable, CacheRebuildsWhenAnyInputChanges) {
+    GradientCache cache;
+    std::vector<GradientStop> stops = {Stop(0, 255, 0, 0), Stop(255, 0, 0, 255)};
+    EXPECT_EQ(cache.Get(stops, Interpolation::Rgb, kNone).Colors()[0], 0xFF0000FFu);
+    stops[0].color.g = 255; // same stops otherwise: must not reuse the old table
+    EXPECT_EQ(cache.Get(stops, Interpolation::Rgb, kNone).Colors()[0], 0xFF00FFFFu);
+    ColorTransform noRed;
+    noRed.rMul = 0;
+    EXPECT_EQ(cache.Get(stops, Interpolation::Rgb, noRed).Colors()[0], 0xFF00FF00u);
+    const uint32_t rgbMid = cache.Get(stops, Interpolation::Rgb, kNone).Colors()[128];
+    EXPECT_NE(cache.Get(stops, Interpolation::LinearRgb, kNone).Colors()[128], rgbMid);
+    // Many different gradients in turn: each still gets its own colours.
+    for (int i = 0; i < 300; ++i) {
+        const uint8_t v = static_cast<uint8_t>(i);
+        EXPECT_EQ(cache.Get({Stop(0, v, 0, 0)}, Interpolation::Rgb, kNone).Colors()[7],
+                  0xFF000000u | v);
+    }
+}
+
 // A linear gradient black to red across the 64 pixels of a 64x4 frame.
 FrameBuffer LinearStrip(SpreadMode spread, double squareToPixels) {
     Paint p;
@@ -109,6 +128,21 @@ TEST(GradientFill, LinearRunsAlongXOfTheSquare) {
     EXPECT_GE(Red(At(fb, 63, 1)), 251u);
     for (int x = 1; x < 64; ++x)
         EXPECT_GE(Red(At(fb, x, 2)), Red(At(fb, x - 1, 2)));
+}
+
+TEST(GradientFill, RotatedLinearRunsDownTheRows) {
+    // Gradient x along pixel y: every row one colour, darkest at the top.
+    Paint p;
+    p.kind = Paint::Kind::Linear;
+    p.stops = {Stop(0, 0, 0, 0), Stop(255, 255, 0, 0)};
+    p.matrix = Matrix{0, 64.0 / 32768, -64.0 / 32768, 0, 32, 32};
+    FrameBuffer fb(64, 64);
+    Canvas canvas(fb);
+    canvas.FillPath(Rect(0, 0, 64, 64), FillRule::NonZero, p, kIdentity, kNone);
+    for (int y = 0; y < 64; y += 9) {
+        EXPECT_EQ(At(fb, 0, y), At(fb, 63, y)) << y;
+        EXPECT_NEAR(Red(At(fb, 5, y)), (y + 0.5) / 64 * 255, 3.0) << y;
+    }
 }
 
 TEST(GradientFill, SpreadModesBeyondTheSquare) {

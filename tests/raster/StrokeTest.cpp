@@ -82,6 +82,25 @@ TEST(StrokeWidth, HairlinesAndThinLinesAreOnePixel) {
     EXPECT_EQ(Alpha(At(fb, 30, 33)), 0u);
 }
 
+TEST(StrokeWidth, HintedLinesSitOnWholePixels) {
+    // 1.2 pixels wide between rows: hinted, one whole row.
+    StrokeStyle hinted = Style(1.2);
+    hinted.pixelHinting = true;
+    FrameBuffer fb(64, 64);
+    Canvas canvas(fb);
+    canvas.StrokePath({Line(10.3, 32.2, 50.3, 32.2)}, hinted, kIdentity, kNone);
+    EXPECT_NEAR(CoveredArea(fb), 40.0, 0.01);
+    EXPECT_EQ(Alpha(At(fb, 30, 32)), 255u);
+    // Two pixels wide: on the pixel corners, two whole rows.
+    hinted.width = 2.3;
+    FrameBuffer two(64, 64);
+    Canvas c2(two);
+    c2.StrokePath({Line(10.3, 31.8, 50.3, 31.8)}, hinted, kIdentity, kNone);
+    EXPECT_NEAR(CoveredArea(two), 80.0, 0.01);
+    EXPECT_EQ(Alpha(At(two, 30, 31)), 255u);
+    EXPECT_EQ(Alpha(At(two, 30, 32)), 255u);
+}
+
 // An L: right along y = 10, then down along x = 40; width 10, no caps.
 const std::vector<Segment> kCorner = {Line(10, 10, 40, 10), Line(40, 10, 40, 40)};
 // Without any join the two bars cover 575 pixels.

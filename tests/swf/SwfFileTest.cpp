@@ -96,8 +96,8 @@ TEST(SwfFile, PlainAndZlibHeaders) {
 
 #ifdef ZEMBRA_HAVE_LIBLZMA
 TEST(SwfFile, LzmaBody) {
-    const auto plain = Movie(Concat({RectShape(1, 1, 0, 0, 100, 100, 0xff0000ff), ShowFrame(),
-                                     End()}));
+    const auto plain =
+        Movie(Concat({RectShape(1, 1, 0, 0, 100, 100, 0xff0000ff), ShowFrame(), End()}));
     const std::vector<uint8_t> body(plain.begin() + 8, plain.end());
     lzma_options_lzma opt;
     lzma_lzma_preset(&opt, 6);
@@ -169,9 +169,9 @@ TEST(SwfFile, RefusesWhatCannotBePlayed) {
 }
 
 TEST(SwfFile, TruncationKeepsWhatWasRead) {
-    const auto tags = Concat({RectShape(1, 1, 0, 0, 100, 100, 0xff0000ff),
-                              PlaceObject2(1, 1, 0, 0), ShowFrame(),
-                              RectShape(2, 1, 0, 0, 50, 50, 0x00ff00ff), ShowFrame(), End()});
+    const auto tags =
+        Concat({RectShape(1, 1, 0, 0, 100, 100, 0xff0000ff), PlaceObject2(1, 1, 0, 0), ShowFrame(),
+                RectShape(2, 1, 0, 0, 50, 50, 0x00ff00ff), ShowFrame(), End()});
     for (char kind : {'F', 'C'}) {
         auto whole = Movie(tags, 8000, 6000, 2, kind);
         // Cut inside the second shape.

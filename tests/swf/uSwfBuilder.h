@@ -105,7 +105,8 @@ class BitWriter {
     unsigned n_ = 0;
 };
 
-inline std::vector<uint8_t> Tag(uint16_t code, const std::vector<uint8_t>& body, bool longForm = false) {
+inline std::vector<uint8_t> Tag(uint16_t code, const std::vector<uint8_t>& body,
+                                bool longForm = false) {
     BitWriter w;
     if (body.size() < 0x3f && !longForm) {
         w.U16(static_cast<uint16_t>((code << 6) | body.size()));
@@ -154,11 +155,11 @@ inline std::vector<uint8_t> RectShape(uint16_t id, int shapeVersion, int32_t x0,
     w.UB(1, 4); // line bits
     // Style change: move to (x0, y0), fill1 = 1, line = 1 if any.
     w.UB(0, 1);
-    w.UB(0, 1);                   // new styles
+    w.UB(0, 1);                     // new styles
     w.UB(lineWidth > 0 ? 1 : 0, 1); // line
-    w.UB(1, 1);                   // fill1
-    w.UB(0, 1);                   // fill0
-    w.UB(1, 1);                   // move
+    w.UB(1, 1);                     // fill1
+    w.UB(0, 1);                     // fill0
+    w.UB(1, 1);                     // move
     const unsigned mb = BitWriter::Bits({x0, y0});
     w.UB(mb, 5);
     w.SB(x0, mb);
@@ -197,8 +198,12 @@ inline std::vector<uint8_t> PlaceObject2(uint16_t depth, uint16_t id, int32_t tx
     return Tag(26, w.bytes);
 }
 
-inline std::vector<uint8_t> ShowFrame() { return Tag(1, {}); }
-inline std::vector<uint8_t> End() { return Tag(0, {}); }
+inline std::vector<uint8_t> ShowFrame() {
+    return Tag(1, {});
+}
+inline std::vector<uint8_t> End() {
+    return Tag(0, {});
+}
 
 inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> out;

@@ -40,9 +40,12 @@ bool ParseNumber(const char* text, long lo, long hi, long& out) {
 
 const char* CompressionName(zembra::movie::Compression c) {
     switch (c) {
-    case zembra::movie::Compression::None: return "none (FWS)";
-    case zembra::movie::Compression::Zlib: return "zlib (CWS)";
-    case zembra::movie::Compression::Lzma: return "LZMA (ZWS)";
+    case zembra::movie::Compression::None:
+        return "none (FWS)";
+    case zembra::movie::Compression::Zlib:
+        return "zlib (CWS)";
+    case zembra::movie::Compression::Lzma:
+        return "LZMA (ZWS)";
     }
     return "?";
 }
