@@ -110,16 +110,21 @@ struct Canvas::State {
         clipHeight = std::min(height, target.Height());
     }
 
-    const Mask* ActiveMask() const {
+    // The mask being built that draws go to, if any: the innermost one, even
+    // under masks begun and ended inside its definition.
+    Mask* BuildingMask() const {
         for (size_t i = masks.size(); i-- > 0;) {
-            if (!masks[i]->building)
+            if (masks[i]->building)
                 return masks[i].get();
         }
         return nullptr;
     }
 
-    Mask* BuildingMask() {
-        return !masks.empty() && masks.back()->building ? masks.back().get() : nullptr;
+    // The mask draws are clipped to: the innermost, when it has ended (it
+    // holds the intersection with every mask around it). None while the
+    // innermost is still being built: its shapes are not clipped.
+    const Mask* ActiveMask() const {
+        return !masks.empty() && !masks.back()->building ? masks.back().get() : nullptr;
     }
 
     void Fill(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
@@ -134,10 +139,11 @@ struct Canvas::State {
         if (!rasterizer.MayCover() || ignoredBuilding > 0)
             return;
         blitter.Reserve(width);
+        const Mask* clip = ActiveMask();
+        blitter.ClipTo(clip ? clip->cover.data() : nullptr, width);
         if (Mask* m = BuildingMask()) {
             // A mask takes the shape only, not the paint's colours.
             blitter.TargetMask(m->cover.data(), width);
-            blitter.ClipTo(nullptr, 0);
             rasterizer.Render(rule, AntiAlias(), blitter);
             const ClipRect d = blitter.TakeDirty();
             m->dirty = Union(m->dirty, d);
@@ -146,26 +152,21 @@ struct Canvas::State {
         }
         if (!shader.Prepare(paint, toPixels, color, quality != Quality::Low))
             return;
-        const Mask* clip = ActiveMask();
         uint32_t* pixels = layers.empty() ? target.Pixels().data() : layers.back()->pixels.data();
         blitter.TargetPicture(pixels, layers.empty() ? target.Width() : width, &shader);
-        blitter.ClipTo(clip ? clip->cover.data() : nullptr, width);
         rasterizer.Render(rule, AntiAlias(), blitter);
         const ClipRect d = blitter.TakeDirty();
         if (!layers.empty())
             layers.back()->dirty = Union(layers.back()->dirty, d);
     }
 
-    // Where draws may land now: the frame, within the active mask.
+    // Where draws may land now: the frame, within the mask they are clipped to.
     ClipRect DrawClip() const {
         ClipRect clip{0, 0, clipWidth, clipHeight};
-        if (BuildingMaskConst())
-            return clip;
         if (const Mask* m = ActiveMask())
             clip = Intersect(clip, m->bounds);
         return clip;
     }
-    bool BuildingMaskConst() const { return !masks.empty() && masks.back()->building; }
 };
 
 Canvas::Canvas(FrameBuffer& target) : state_(std::make_unique<State>(target)) {

@@ -243,17 +243,35 @@ void CoverageRasterizer::Render(FillRule rule, bool antiAlias, SpanSink& sink) {
                     continue;
                 const float xa = ya == e->y0 ? e->x0 : e->x0 + (ya - e->y0) * e->dxdy;
                 const float xb = yb == e->y1 ? e->x1 : e->x0 + (yb - e->y0) * e->dxdy;
+                // Most pieces stay in one column: done here, without clamping
+                // (edges were clipped to the columns when added).
+                const int c = static_cast<int>(xa);
+                if (c == static_cast<int>(xb) && c >= clip_.x0 && c < clip_.x1) {
+                    const float dy = (yb - ya) * e->dir;
+                    const float m = (xa + xb) * 0.5f - static_cast<float>(c);
+                    delta_[c] += dy * (1.0f - m);
+                    delta_[c + 1] += dy * m;
+                    Touch(c);
+                    Touch(c + 1);
+                    Widen(c, c + 1);
+                    continue;
+                }
                 AccumulateArea(xa, ya, xb, yb, e->dir);
             }
         } else {
             for (const Edge* e : active_)
                 AccumulateCentre(*e, rowTop + 0.5f);
         }
-        EmitRow(y, rule, antiAlias, sink);
+        if (rule == FillRule::NonZero)
+            antiAlias ? EmitRow<FillRule::NonZero, true>(y, sink)
+                      : EmitRow<FillRule::NonZero, false>(y, sink);
+        else
+            antiAlias ? EmitRow<FillRule::EvenOdd, true>(y, sink)
+                      : EmitRow<FillRule::EvenOdd, false>(y, sink);
     }
 }
 
-void CoverageRasterizer::EmitRow(int y, FillRule rule, bool antiAlias, SpanSink& sink) {
+template <FillRule R, bool AA> void CoverageRasterizer::EmitRow(int y, SpanSink& sink) {
     const int right = clip_.x1;
     float acc = 0;
     int x = clip_.x0;
@@ -263,9 +281,7 @@ void CoverageRasterizer::EmitRow(int y, FillRule rule, bool antiAlias, SpanSink&
             sink.Span(y, runStart, end - runStart, cover_.data() + runStart, 0);
         runStart = -1;
     };
-    auto coverage = [&](float a) {
-        return antiAlias ? AreaCoverage(a, rule) : CentreCoverage(a, rule);
-    };
+    auto coverage = [](float a) { return AA ? AreaCoverage(a, R) : CentreCoverage(a, R); };
     // Only the words holding this row's entries.
     const size_t firstWord = rowMax_ >= 0 ? static_cast<size_t>(rowMin_) >> 6 : 1;
     const size_t endWord = rowMax_ >= 0 ? (static_cast<size_t>(rowMax_) >> 6) + 1 : 0;

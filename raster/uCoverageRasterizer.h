@@ -55,7 +55,7 @@ class CoverageRasterizer {
         rowMin_ = lo < rowMin_ ? lo : rowMin_;
         rowMax_ = hi > rowMax_ ? hi : rowMax_;
     }
-    void EmitRow(int y, FillRule rule, bool antiAlias, SpanSink& sink);
+    template <FillRule R, bool AA> void EmitRow(int y, SpanSink& sink);
 
     ClipRect clip_;
     bool poisoned_ = false;

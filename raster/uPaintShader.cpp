@@ -94,7 +94,9 @@ bool PaintShader::Prepare(const Paint& paint, const Matrix& toPixels, const Colo
     case Paint::Kind::Bitmap: {
         const Bitmap* b = paint.bitmap.get();
         if (!b || b->width <= 0 || b->height <= 0 ||
-            b->pixels.size() < static_cast<size_t>(b->width) * static_cast<size_t>(b->height))
+            // 64-bit: the product must not wrap where size_t is 32 bits.
+            static_cast<uint64_t>(b->pixels.size()) <
+                static_cast<uint64_t>(b->width) * static_cast<uint64_t>(b->height))
             return false;
         if (!toPixels.Concat(paint.matrix).Invert(inverse_))
             return false;

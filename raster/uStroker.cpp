@@ -78,7 +78,8 @@ void Stroker::Stroke(const std::vector<Segment>& segments, const StrokeStyle& st
     auto finish = [&]() {
         if (!started)
             return;
-        const bool closed = line_.size() > 2 && Same(line_.front(), line_.back());
+        // Out and back along one piece is no loop: it is capped at its ends.
+        const bool closed = line_.size() > 3 && Same(line_.front(), line_.back());
         if (closed)
             line_.pop_back();
         if (line_.size() == 1)

@@ -58,6 +58,23 @@ TEST(Mask, NestedMasksIntersect) {
     EXPECT_EQ(At(fb, 20, 20), 0u);
 }
 
+TEST(Mask, MaskedShapesInsideAMaskDefinitionBuildTheMask) {
+    FrameBuffer fb(32, 32);
+    Canvas c(fb);
+    c.BeginMask(); // the outer mask's shape is itself masked...
+    c.BeginMask();
+    Fill(c, Rect(0, 0, 16, 32), 0, 0, 0); // ...to the left half
+    c.EndMask();
+    Fill(c, Rect(0, 0, 32, 16), 0, 0, 0); // top half, clipped: top-left
+    c.PopMask();
+    c.EndMask();
+    EXPECT_EQ(CoveredArea(fb), 0.0); // nothing of either shows
+    Fill(c, Rect(0, 0, 32, 32), 255, 0, 0);
+    c.PopMask();
+    EXPECT_NEAR(CoveredArea(fb), 256.0, 0.01);
+    EXPECT_EQ(At(fb, 4, 4), 0xFF0000FFu);
+}
+
 TEST(Mask, CoverageIsTheUnionOfTheShapesNotTheirColours) {
     FrameBuffer fb(32, 32);
     Canvas c(fb);

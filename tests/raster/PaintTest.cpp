@@ -263,6 +263,12 @@ TEST(BitmapFill, ColourTransformAppliesToEverySampleAndBadBitmapsDrawNothing) {
     FrameBuffer out(8, 8);
     Canvas canvas(out);
     canvas.FillPath(Rect(0, 0, 8, 8), FillRule::NonZero, p2, kIdentity, kNone);
+    auto wraps = std::make_shared<Bitmap>(); // 65536 * 65537 wraps to 65536 in 32 bits
+    wraps->width = 65536;
+    wraps->height = 65537;
+    wraps->pixels.resize(65536);
+    p2.bitmap = wraps;
+    canvas.FillPath(Rect(0, 0, 8, 8), FillRule::NonZero, p2, kIdentity, kNone);
     p2.bitmap = Checker2x2();
     p2.matrix.a = 0;
     canvas.FillPath(Rect(0, 0, 8, 8), FillRule::NonZero, p2, kIdentity, kNone);

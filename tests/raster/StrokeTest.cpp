@@ -125,6 +125,15 @@ TEST(StrokeJoin, TurningBackAndSharpZigZagsLeaveNoHoles) {
     EXPECT_NEAR(StrokeArea(back, Style(4, CapStyle::Round, JoinStyle::Round)),
                 StrokeArea({Line(10, 32, 50, 32)}, Style(4, CapStyle::Round)), 0.5);
     EXPECT_NEAR(StrokeArea(back, Style(4, CapStyle::None, JoinStyle::Bevel)), 160.0, 0.5);
+    // Out and back to the start: one capped piece, not a loop. Both sides of
+    // a piece drawn back over itself lie on each other, so off the pixel
+    // grid its anti-aliased rim comes out up to twice as strong; on the grid
+    // (as here) the area is exact.
+    const std::vector<Segment> there = {Line(10, 32, 50, 32), Line(50, 32, 10, 32)};
+    EXPECT_NEAR(StrokeArea(there, Style(4, CapStyle::Round, JoinStyle::Round)),
+                StrokeArea({Line(10, 32, 50, 32)}, Style(4, CapStyle::Round)), 1.5);
+    EXPECT_NEAR(StrokeArea(there, Style(4, CapStyle::None, JoinStyle::Round)), 160.0 + 2 * kPi,
+                0.5);
     // A tight zig-zag: every pixel on the centre line is covered.
     std::vector<Segment> zig;
     for (int i = 0; i < 10; ++i)
