@@ -215,7 +215,8 @@ void TfrmMain::FormCreate(TComponent*) {
     ReadItems(OwnExecutablePath(), items.Items);
     const TPlayerKind kind = PackagePlayerKind(items.Items);
     const bool installed = kind != TPlayerKind::Builtin && CanCreateFlashPlayer();
-    if (kind == TPlayerKind::System && !installed)
+    // A bare saver without a package has nothing for the built-in player.
+    if ((kind == TPlayerKind::System || items.Items.empty()) && !installed)
         return;
 
     LoadPackageItems(items.Items);
