@@ -9,6 +9,7 @@
 
 #include "app/uLoaderFiles.h"
 #include "flash/uFlashUtils.h"
+#include "player/uBuiltinPlayer.h"
 #include "framework/uApplication.h"
 #include "package/uExeAdder.h"
 #include "saver/uDuplicate.h"
@@ -37,7 +38,6 @@ void PumpMessages() {
     if (gPumpAllowed && Application)
         Application->ProcessMessages();
 }
-
 
 std::wstring AnsiToWide(const std::string& text) {
     if (text.empty())
@@ -203,10 +203,22 @@ void TfrmMain::FormCreate(TComponent*) {
     SetDeletePathMessagePump(PumpMessages);
     Players.clear();
 
-    if (!CanCreateFlashPlayer())
+    // The package says which player it wants, so it is read first; with
+    // the installed player demanded and missing, nothing of it is applied.
+    TOwnedItems items;
+    ReadItems(OwnExecutablePath(), items.Items);
+    const TPlayerKind kind = PackagePlayerKind(items.Items);
+    const bool installed = kind != TPlayerKind::Builtin && CanCreateFlashPlayer();
+    // A bare saver without a package has nothing for the built-in player.
+    if ((kind == TPlayerKind::System || items.Items.empty()) && !installed)
         return;
 
-    LoadPackageItems();
+    LoadPackageItems(items.Items);
+    const TPlayerUse use = ChoosePlayer(
+        kind, installed, installed && IsFlashPlayerVersionAtLeast(Settings.RequiredVersion));
+    if (use == TPlayerUse::None)
+        return;
+    useBuiltin_ = use == TPlayerUse::Builtin;
 
     std::string modeText;
     const TScreenSaverMode mode = ScreenSaver->Mode();
@@ -245,17 +257,27 @@ void TfrmMain::FormCreate(TComponent*) {
 }
 
 void TfrmMain::LoadPackageItems() {
+    TOwnedItems items;
+    ReadItems(OwnExecutablePath(), items.Items);
+    LoadPackageItems(items.Items);
+}
+
+void TfrmMain::LoadPackageItems(const TItemTypes& Items) {
     if (!frmDialog)
         frmDialog = new TfrmDialog(Application);
     TLoaderHostImpl host(*this);
-    TOwnedItems items;
-    ReadItems(OwnExecutablePath(), items.Items);
-    TPackageLoader(host, Settings).Load(items.Items);
+    TPackageLoader(host, Settings).Load(Items);
 }
 
 void TfrmMain::AddPlayer() {
     const TScreenSaverMode mode = ScreenSaver->Mode();
-    auto owned = std::make_unique<TShockwaveFlashEx>(this, mode != smRun, Settings.ThrottlePreview);
+    ComPtr<IOleObject> builtin;
+    if (useBuiltin_)
+        OleCheck(player::CreateBuiltinPlayer(IID_IOleObject,
+                                             reinterpret_cast<void**>(builtin.Receive())),
+                 "CreateBuiltinPlayer");
+    auto owned = std::make_unique<TShockwaveFlashEx>(this, mode != smRun, Settings.ThrottlePreview,
+                                                     builtin.Get());
     TShockwaveFlashEx* player = owned.get();
     Players.push_back(player);
     owned.release(); // owned by this window as a component, listed in Players
@@ -265,7 +287,7 @@ void TfrmMain::AddPlayer() {
         };
     });
     Guarded([&] {
-        if (IsFlashPlayerVersionAtLeast(kMinimumVersionForLocalSecurity))
+        if (!useBuiltin_ && IsFlashPlayerVersionAtLeast(kMinimumVersionForLocalSecurity))
             player->DisableLocalSecurity();
     });
     if (!Settings.RightClickEnabled)
@@ -297,7 +319,8 @@ void TfrmMain::FormShow(TComponent*) {
     if (!MoviePending)
         return;
     const bool run = ScreenSaver->Mode() == smRun;
-    if (!IsFlashPlayerVersionAtLeast(Settings.RequiredVersion)) {
+    // The built-in player plays every movie the package carries.
+    if (!useBuiltin_ && !IsFlashPlayerVersionAtLeast(Settings.RequiredVersion)) {
         // No movie, but keys must still reach the saver to end it.
         if (run)
             TakeKeyboardFocus();

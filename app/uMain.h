@@ -61,6 +61,10 @@ class TfrmMain : public TForm {
     // Creates the about dialog, then applies the package behind the program
     // file to the settings (writing the movie and its companion files).
     void LoadPackageItems();
+    // The same with items read already.
+    void LoadPackageItems(const TItemTypes& Items);
+    // The players are the built-in control rather than the installed one.
+    bool UsesBuiltinPlayer() const noexcept { return useBuiltin_; }
     // "quit" in any case ends a running saver, without the password check.
     void PlayerFSCommand(TComponent* Sender, const std::wstring& Command, const std::wstring& Args);
     // Stops and frees every player, deletes the written files and the
@@ -80,6 +84,7 @@ class TfrmMain : public TForm {
 
     TScreenRect desktop_;
     bool destroyed_ = false;
+    bool useBuiltin_ = false;
 };
 
 // Masks every floating-point exception of the x87 unit before any player

@@ -97,6 +97,15 @@ std::int32_t ItemIndex(const TItemType& Item, const char* EncodedPrefix) {
     return index;
 }
 
+TPlayerKind PackagePlayerKind(const TItemTypes& Items) {
+    TPlayerKind kind = TPlayerKind::Auto;
+    std::string text;
+    for (const TItemType& item : Items)
+        if (ItemNameIs(item, kItemPlayer) && ItemText(item, text))
+            ParsePlayerKind(text, kind);
+    return kind;
+}
+
 void TPackageLoader::Load(const TItemTypes& Items) {
     settings_.TempFiles.clear();
     scaleChoice_ = false;
@@ -166,6 +175,8 @@ void TPackageLoader::ApplyItem(const TItemType& Item, std::size_t ItemCount) {
         host_.SetTerminateOnKeyDown(flag);
     if (ItemNameIs(Item, kItemShowCursor) && ItemBool(Item, flag))
         host_.SetShowMouseCursor(flag);
+    if (ItemNameIs(Item, kItemPlayer) && ItemText(Item, text))
+        ParsePlayerKind(text, s.Player); // an unknown text keeps what was there
     if (ItemNameIs(Item, kItemLayout) && ItemInt(Item, number))
         s.Layout = static_cast<std::uint8_t>(static_cast<std::uint32_t>(number) & 0xFF);
 

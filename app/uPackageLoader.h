@@ -10,6 +10,7 @@
 // may delete exactly TempFiles and WorkFolder.
 #pragma once
 
+#include "app/uPlayerChoice.h"
 #include "package/uExeAdder.h"
 
 #include <cstdint>
@@ -35,6 +36,7 @@ struct TPlaybackSettings {
     std::string MovieFileName;
     std::uint8_t Layout = 0;
     bool ThrottlePreview = false;
+    TPlayerKind Player = TPlayerKind::Auto;
 };
 
 // The loader's side effects. The file-system calls report failure by
@@ -80,6 +82,11 @@ bool ItemNameIs(const TItemType& Item, const char* EncodedName);
 // item's name; -1 when the prefix is absent or what follows is no decimal
 // number that fits 32 bits.
 std::int32_t ItemIndex(const TItemType& Item, const char* EncodedPrefix);
+
+// The Player item of a package (the last valid one), Auto without one. The
+// main window asks before anything of the package is applied, since it
+// decides whether there is a player at all.
+TPlayerKind PackagePlayerKind(const TItemTypes& Items);
 
 class TPackageLoader {
   public:

@@ -345,16 +345,26 @@ TOleContainer::~TOleContainer() {
 }
 
 void TOleContainer::CreateObject(const CLSID& clsid, const IID& eventIid) {
+    ComPtr<IOleObject> object;
+    OleCheck(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                              IID_IOleObject, reinterpret_cast<void**>(object.Receive())),
+             "CoCreateInstance");
+    if (!object)
+        throw EOleError("CoCreateInstance", E_POINTER);
+    CreateObject(object.Get(), eventIid);
+}
+
+void TOleContainer::CreateObject(IOleObject* object, const IID& eventIid) {
+    if (!object)
+        throw EOleError("CreateObject", E_POINTER);
+    object->AddRef();
+    ComPtr<IOleObject> held = ComPtr<IOleObject>::Attach(object);
     DestroyObject();
     eventIid_ = eventIid;
     site_ = new TOleSite(this);
     site_->SetEventIid(eventIid);
     try {
-        OleCheck(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                  IID_IOleObject, reinterpret_cast<void**>(object_.Receive())),
-                 "CoCreateInstance");
-        if (!object_)
-            throw EOleError("CoCreateInstance", E_POINTER);
+        object_ = std::move(held);
         DWORD status = 0;
         if (FAILED(object_->GetMiscStatus(DVASPECT_CONTENT, &status)))
             status = 0;

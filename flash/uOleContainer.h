@@ -46,6 +46,9 @@ class TOleContainer {
     // Creates the control (not yet visible) and gives it its client site.
     // Throws EOleError and leaves the container empty on failure.
     void CreateObject(const CLSID& clsid, const IID& eventIid);
+    // The same for a control that was made already (the built-in player):
+    // the container takes its own reference to `object`.
+    void CreateObject(IOleObject* object, const IID& eventIid);
     // Activates the control in place inside `parent` at `bounds` (parent's
     // client coordinates) and returns the control's own window. Connects the
     // event sink on the first activation. Throws EOleError on failure; the

@@ -68,9 +68,12 @@ long EventLong(const DISPPARAMS& params, UINT index) noexcept {
 
 } // namespace
 
-TShockwaveFlash::TShockwaveFlash(TComponent* AOwner) : TWinControl(AOwner) {
+TShockwaveFlash::TShockwaveFlash(TComponent* AOwner, IOleObject* Player) : TWinControl(AOwner) {
     container_.OnEvent = [this](DISPID id, const DISPPARAMS& params) { HandleEvent(id, params); };
-    container_.CreateObject(CLSID_ShockwaveFlash, DIID_ShockwaveFlashEvents);
+    if (Player)
+        container_.CreateObject(Player, DIID_ShockwaveFlashEvents);
+    else
+        container_.CreateObject(CLSID_ShockwaveFlash, DIID_ShockwaveFlashEvents);
 }
 
 TShockwaveFlash::~TShockwaveFlash() {

@@ -32,8 +32,10 @@ class TShockwaveFlash : public TWinControl {
     static constexpr DISPID DISPID_FSCommand = 150;
     static constexpr DISPID DISPID_FlashCall = 197;
 
-    // Creates the player object. Throws EOleError when it cannot be created.
-    explicit TShockwaveFlash(TComponent* AOwner);
+    // Creates the installed player's object, or hosts Player when given (a
+    // control made already, such as the built-in one). Throws EOleError
+    // when it cannot be created.
+    explicit TShockwaveFlash(TComponent* AOwner, IOleObject* Player = nullptr);
     // Deactivates and closes the player, which takes its window with it.
     ~TShockwaveFlash() override;
 

@@ -4,8 +4,9 @@
 
 namespace zembra {
 
-TShockwaveFlashEx::TShockwaveFlashEx(TWinControl* MainWindow, bool PreviewMode, bool ThrottleTimer)
-    : TShockwaveFlash(MainWindow), throttleTimer_(ThrottleTimer), previewMode_(PreviewMode),
+TShockwaveFlashEx::TShockwaveFlashEx(TWinControl* MainWindow, bool PreviewMode, bool ThrottleTimer,
+                                     IOleObject* Player)
+    : TShockwaveFlash(MainWindow, Player), throttleTimer_(ThrottleTimer), previewMode_(PreviewMode),
       ownerWindow_(MainWindow ? MainWindow->Handle() : nullptr) {}
 
 TShockwaveFlashEx::~TShockwaveFlashEx() = default;

@@ -23,8 +23,10 @@ class TShockwaveFlashEx : public TShockwaveFlash {
     // MainWindow becomes the owner; its window is created now if needed.
     // The player's window only appears once the control gets a parent, so
     // the fields hold before any message can arrive. Throws EOleError when
-    // the player cannot be created.
-    TShockwaveFlashEx(TWinControl* MainWindow, bool PreviewMode, bool ThrottleTimer);
+    // the player cannot be created. Player, when given, is hosted instead
+    // of a new instance of the installed one.
+    TShockwaveFlashEx(TWinControl* MainWindow, bool PreviewMode, bool ThrottleTimer,
+                      IOleObject* Player = nullptr);
     ~TShockwaveFlashEx() override;
 
     // Messages with this number never reach the player (result 0).

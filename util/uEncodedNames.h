@@ -29,6 +29,8 @@ extern const char* const kItemAboutLinkText;
 extern const char* const kItemAboutLinkURL;
 extern const char* const kItemAboutCloseButton;
 extern const char* const kItemAboutImage;
+// Which player control plays the movie (auto, system, builtin).
+extern const char* const kItemPlayer;
 
 // Scale for the stretch choice, and for the aspect-keeping one.
 extern const char* const kScaleExactFit;

@@ -140,6 +140,7 @@ TEST(PackageLoader, EmptyPackageGivesDefaults) {
     EXPECT_TRUE(r.s.TempFiles.empty());
     EXPECT_EQ(r.s.RequiredVersion, "0.0.0.0");
     EXPECT_EQ(r.s.ScaleText, "showall");
+    EXPECT_EQ(r.s.Player, TPlayerKind::Auto);
     EXPECT_TRUE(r.s.WorkFolder.empty());
     EXPECT_TRUE(r.s.MoviePath.empty());
     EXPECT_TRUE(r.host.folders.empty());
@@ -160,6 +161,8 @@ TEST(PackageLoader, SettingRolesLaterItemsWinAndInvalidItemsAreIgnored) {
         .Flag("ThrottlePreview", 1)
         .Text("RequiredVersion", "9.0.115.0")
         .Int("Layout", 258)
+        .Text("Player", "builtin")
+        .Text("Player", "nonsense")
         .Flag("ExitOnMouseMove", 0)
         .Flag("ExitOnKeyDown", 0)
         .Flag("ShowCursor", 1)
@@ -187,6 +190,7 @@ TEST(PackageLoader, SettingRolesLaterItemsWinAndInvalidItemsAreIgnored) {
     EXPECT_TRUE(r.s.ThrottlePreview);
     EXPECT_EQ(r.s.RequiredVersion, "9.0.115.0");
     EXPECT_EQ(r.s.Layout, 2);
+    EXPECT_EQ(r.s.Player, TPlayerKind::Builtin);
     EXPECT_EQ(r.host.calls, (std::vector<std::string>{
                                 "mouse 0", "key 0", "cursor 1", "caption About", "link (c) Z",
                                 "url http://example.invalid/", "close 0", "picture BMpic"}));

@@ -102,6 +102,11 @@ TEST(Manifest, ValueParsers) {
     }
     for (const char* bad : {"3", "-1", "per monitor", ""})
         EXPECT_FALSE(ParseLayoutValue(bad, n)) << bad;
+
+    for (const char* good : {"auto", "system", "builtin"})
+        EXPECT_TRUE(ParsePlayerValue(good)) << good;
+    for (const char* bad : {"", "Auto", "built-in", "installed", "builtin "})
+        EXPECT_FALSE(ParsePlayerValue(bad)) << bad;
 }
 
 std::string ItemsError(const std::string& Text, const std::string& FileName) {
@@ -126,6 +131,7 @@ TEST(Manifest, ItemsComeInLoaderOrderWithTheirStorageForms) {
                              "AboutImage=pic.bmp\n"
                              "Movie=movie.swf\n"
                              "Layout=first-monitor\n"
+                             "Player=builtin\n"
                              "MovieFileName=main.swf\n"
                              "ExtraFile=empty.txt\n"
                              "Loop=yes\n"
@@ -138,8 +144,8 @@ TEST(Manifest, ItemsComeInLoaderOrderWithTheirStorageForms) {
         names.push_back(i.Name);
     const std::vector<std::string> expected = {
         "GUID",           "Loop",           "BackgroundColor", "RequiredVersion", "Layout",
-        "MovieFileName",  "Movie",          "ExtraFileCount",  "ExtraFileName0",  "ExtraFileData0",
-        "ExtraFileName1", "ExtraFileData1", "AboutImage"};
+        "Player",         "MovieFileName",  "Movie",           "ExtraFileCount",  "ExtraFileName0",
+        "ExtraFileData0", "ExtraFileName1", "ExtraFileData1",  "AboutImage"};
     ASSERT_EQ(names, expected);
     auto find = [&](const std::string& name) -> const TPackageItem& {
         for (const TPackageItem& i : items)
@@ -160,6 +166,7 @@ TEST(Manifest, ItemsComeInLoaderOrderWithTheirStorageForms) {
     EXPECT_EQ(find("Movie").Data, (Bytes{'S', 'W', 'F'}));
     EXPECT_TRUE(find("GUID").Compress);
     EXPECT_TRUE(find("RequiredVersion").Data.empty());
+    EXPECT_EQ(find("Player").Data, (Bytes{'b', 'u', 'i', 'l', 't', 'i', 'n'}));
 }
 
 TEST(Manifest, ItemErrorsNameFileAndLine) {
@@ -170,6 +177,7 @@ TEST(Manifest, ItemErrorsNameFileAndLine) {
         {"[package]\nLoop=maybe\n", ":2: 'Loop' must be true/false/yes/no/1/0, not 'maybe'"},
         {"[package]\n\nQuality=fast\n", ":3: 'Quality' must be a number or low/"},
         {"[package]\nLayout=3\n", ":2: 'Layout' must be 0/1/2 or whole-desktop"},
+        {"[package]\nPlayer=flash\n", ":2: 'Player' must be auto/system/builtin, not 'flash'"},
         {"[package]\nBackgroundColor=#12\n", ":2: 'BackgroundColor' must be #RRGGBB"},
         {"[package]\nGUID=g\nMovie=missing.swf\n", ":3: cannot read '"},
         {"[package]\nGUID=g\nMovie=\n", ":3: 'Movie' needs a file path"},

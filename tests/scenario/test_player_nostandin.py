@@ -1,5 +1,6 @@
-"""Without a player control registered (a prefix of its own) the saver shows
-a black window, reads no package and still ends on a key."""
+"""Without a player control registered (a prefix of its own), a package that
+asks for the installed player only (Player = system) gets a black window:
+nothing of the package is applied, and the saver still ends on a key."""
 
 import argparse
 import os
@@ -30,7 +31,7 @@ def mean_brightness(png):
 
 def case_black_without_player(s):
     ps.remove_temp_entry(s, GUID)
-    scr = ps.pack(s, "GUID = %s\nMovie = movie.swf\n" % GUID, {"movie.swf": "#player-standin\n"})
+    scr = ps.pack(s, "GUID = %s\nPlayer = system\nMovie = movie.swf\n" % GUID, {"movie.swf": "#player-standin\n"})
     log, env = ps.log_env(s)
     before = ps.temp_entries(s)
     s.move(0, 0)

@@ -152,7 +152,10 @@ def case_newer_player_required_or_no_layout(s):
     # hand) gets no player at all. Both still end on a key.
     raw_layout = [("GUID", GUID.encode()), ("Movie", script().encode()),
                   ("Layout", struct.pack("<i", 3))]
-    for extra, raw, players in (("RequiredVersion = 99.0", None, 1), (None, raw_layout, 0)):
+    # Player = system: with the default (auto) a too old player gives way to
+    # the built-in one (test_player_builtin).
+    for extra, raw, players in (("RequiredVersion = 99.0\nPlayer = system", None, 1),
+                                (None, raw_layout, 0)):
         p, log = start_packed(s, script(), extra, raw=raw)
         s.wait_until(lambda: os.path.isdir(folder(s)), 30, "the working folder")
         time.sleep(3)

@@ -29,6 +29,7 @@ constexpr TNamedForm kForms[] = {
     {"ExitOnKeyDown", TItemForm::Flag},
     {"ShowCursor", TItemForm::Flag},
     {"Layout", TItemForm::Number},
+    {"Player", TItemForm::Text},
     {"AboutCaption", TItemForm::Text},
     {"AboutLinkText", TItemForm::Text},
     {"AboutLinkURL", TItemForm::Text},

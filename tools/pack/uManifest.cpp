@@ -38,6 +38,7 @@ constexpr const char* kKeyOrder[] = {
     "ExitOnKeyDown",
     "ShowCursor",
     "Layout",
+    "Player",
     "MovieFileName",
     "Movie",
     kExtraFileKey,
@@ -183,6 +184,10 @@ bool ParseQualityValue(const std::string& Text, int32_t& Value) {
             return true;
         }
     return ParseNumberValue(Text, Value);
+}
+
+bool ParsePlayerValue(const std::string& Text) {
+    return Text == "auto" || Text == "system" || Text == "builtin";
 }
 
 bool ParseLayoutValue(const std::string& Text, int32_t& Value) {
@@ -402,6 +407,9 @@ std::vector<TPackageItem> ManifestItems(const TManifest& Manifest) {
                 break;
             }
             case TItemForm::Text:
+                if (e.Key == "Player" && !ParsePlayerValue(e.Value))
+                    Fail(file, e.Line,
+                         "'Player' must be auto/system/builtin, not '" + e.Value + "'");
                 item.Data = textBytes(e, e.Value);
                 item.Compress = true;
                 break;

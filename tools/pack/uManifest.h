@@ -50,6 +50,8 @@ bool ParseColorValue(const std::string& Text, int32_t& Value);
 bool ParseQualityValue(const std::string& Text, int32_t& Value);
 // 0, 1, 2 or whole-desktop, first-monitor, per-monitor.
 bool ParseLayoutValue(const std::string& Text, int32_t& Value);
+// auto, system or builtin, exactly as the saver expects them.
+bool ParsePlayerValue(const std::string& Text);
 
 // The package items in the order the saver needs (GUID and MovieFileName
 // before Movie, ExtraFileCount before the indexed extra-file items), files
