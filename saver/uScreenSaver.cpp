@@ -2,6 +2,9 @@
 
 #include <imm.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "framework/uApplication.h"
@@ -241,14 +244,24 @@ void TScreenSaver::ReadPasswordSetting() noexcept {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE,
                       key.Receive()) != ERROR_SUCCESS)
         return;
-    DWORD value = 0;
+    char value[4] = {};
     DWORD size = sizeof(value);
     DWORD type = REG_DWORD;
     // A string or binary value longer than four bytes fails with
     // ERROR_MORE_DATA and counts as "no password".
     if (RegQueryValueExA(key.Get(), "ScreenSaveUsePassword", nullptr, &type,
-                         reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS)
-        usePassword_ = value != 0;
+                         reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS)
+        return;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        // The setting is often stored as the text "0" or "1": its bytes
+        // are never zero, so the text is what counts.
+        usePassword_ =
+            std::strtol(std::string(value, strnlen(value, size)).c_str(), nullptr, 10) != 0;
+        return;
+    }
+    DWORD number = 0;
+    std::memcpy(&number, value, sizeof(number));
+    usePassword_ = number != 0;
 }
 
 void TScreenSaver::Loaded() {

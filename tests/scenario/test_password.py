@@ -97,6 +97,23 @@ def case_wrong_password_then_key(s):
         s.run_probe("reg", "delete", DESKTOP_KEY, "ScreenSaveUsePassword")
 
 
+def case_password_setting_text_zero_means_none(s):
+    # The setting is usually a text: "0" asks for no password, so a move
+    # ends the saver without any check.
+    log = s.path("verify.log")
+    s.probe("reg", "set-sz", DESKTOP_KEY, "ScreenSaveUsePassword", "0")
+    try:
+        s.install("Password.CPL")
+        env = {"FAKE_PASSWORD_ANSWER": s.winpath(s.path("none.txt")),
+               "FAKE_PASSWORD_LOG": s.winpath(log)}
+        proc, _pid, _w = start_run(s, env=env)
+        s.key("a")
+        check(s.wait_exit(proc, 10) == 0, "a key ends the saver at once")
+        check(not os.path.exists(log), "no password check with the setting \"0\"")
+    finally:
+        s.run_probe("reg", "delete", DESKTOP_KEY, "ScreenSaveUsePassword")
+
+
 if __name__ == "__main__":
     harness.main([case_change_password_fails, case_verify_password,
-                  case_wrong_password_then_key])
+                  case_wrong_password_then_key, case_password_setting_text_zero_means_none])
