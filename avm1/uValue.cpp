@@ -1,4 +1,5 @@
 #include "avm1/uValue.h"
+#include "util/uUtf8.h"
 
 #include <cmath>
 #include <cstdio>
@@ -326,24 +327,6 @@ std::u16string Utf8ToUtf16(const std::string& s) {
     return out;
 }
 
-static void AppendCodePoint(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string Utf16ToUtf8(const std::u16string& s) {
     std::string out;
     out.reserve(s.size());
@@ -354,14 +337,14 @@ std::string Utf16ToUtf8(const std::u16string& s) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         }
-        AppendCodePoint(out, c);
+        zembra::AppendUtf8(out, c);
     }
     return out;
 }
 
 std::string CodeUnitToUtf8(uint32_t unit) {
     std::string out;
-    AppendCodePoint(out, unit & 0xFFFF);
+    zembra::AppendUtf8(out, unit & 0xFFFF);
     return out;
 }
 

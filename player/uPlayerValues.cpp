@@ -1,4 +1,5 @@
 #include "player/uPlayerValues.h"
+#include "util/uUtf8.h"
 
 namespace zembra::player {
 
@@ -14,24 +15,6 @@ bool SameIgnoringAsciiCase(const std::wstring& a, const char* b) noexcept {
             return false;
     }
     return i == a.size() && !b[i];
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 } // namespace
@@ -91,7 +74,7 @@ std::string Utf8FromUtf16(const std::wstring& text) {
         } else if (c > 0x10FFFF) {
             c = 0xFFFD;
         }
-        AppendUtf8(out, c);
+        zembra::AppendUtf8(out, c);
     }
     return out;
 }
