@@ -71,8 +71,6 @@ void InstallStubs(Runtime& rt) {
                           "TextFormat",
                           "TextSnapshot",
                           "Video",
-                          "XML",
-                          "XMLNode",
                           "XMLSocket"})
         StubClass(rt, g, n);
     if (Object* tf = rt.GetMember(g, "TextField").AsObject())

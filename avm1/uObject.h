@@ -61,6 +61,7 @@ enum class ObjKind : uint8_t {
     Error,
     Super,
     Activation,
+    XmlNode, // XMLNode and XML: the node's data lives in `extra`
 };
 
 using Args = std::vector<Value>;

@@ -65,6 +65,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallNumberBooleanMath(*this);
     InstallDate(*this);
     InstallMovieClip(*this);
+    InstallXml(*this);
     InstallStubs(*this);
     heapAtLastCollect_ = heap_.size();
 }

@@ -235,6 +235,7 @@ void InstallString(Runtime& rt);
 void InstallNumberBooleanMath(Runtime& rt);
 void InstallDate(Runtime& rt);
 void InstallMovieClip(Runtime& rt);
+void InstallXml(Runtime& rt);
 void InstallStubs(Runtime& rt);
 
 // Argument helper for natives.
