@@ -1,4 +1,5 @@
 // String and its methods; indexes count UTF-16 code units.
+#include <algorithm>
 #include <cmath>
 
 #include "avm1/uBuiltinUtil.h"
@@ -56,7 +57,7 @@ Value FromCharCode(Runtime& rt, Object*, const Value&, Args& args) {
 
 Value CharAt(Runtime& rt, Object*, const Value& thisv, Args& args) {
     std::u16string s = This16(rt, thisv);
-    double i = ToIntegerValue(rt.ToNumber(Arg(args, 0)));
+    double i = ToInt32(rt.ToNumber(Arg(args, 0)));
     if (i < 0 || i >= static_cast<double>(s.size()))
         return Value::Str("");
     return Str16(rt, s.substr(static_cast<size_t>(i), 1));
@@ -64,31 +65,35 @@ Value CharAt(Runtime& rt, Object*, const Value& thisv, Args& args) {
 
 Value CharCodeAt(Runtime& rt, Object*, const Value& thisv, Args& args) {
     std::u16string s = This16(rt, thisv);
-    double i = ToIntegerValue(rt.ToNumber(Arg(args, 0)));
+    double i = ToInt32(rt.ToNumber(Arg(args, 0)));
     if (i < 0 || i >= static_cast<double>(s.size()))
         return Value::Num(std::nan(""));
     return Value::Num(s[static_cast<size_t>(i)]);
 }
 
 Value IndexOf(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    if (args.empty())
+        return Value::Undef();
     std::u16string s = This16(rt, thisv);
     std::u16string n = Utf8ToUtf16(rt.ToString(Arg(args, 0)));
-    double from = args.size() > 1 ? ToIntegerValue(rt.ToNumber(args[1])) : 0;
+    double from = args.size() > 1 ? ToInt32(rt.ToNumber(args[1])) : 0;
     if (from < 0)
         from = 0;
     if (from > static_cast<double>(s.size()))
-        return Value::Num(n.empty() ? static_cast<double>(s.size()) : -1);
+        return Value::Num(-1);
     size_t p = s.find(n, static_cast<size_t>(from));
     return Value::Num(p == std::u16string::npos ? -1 : static_cast<double>(p));
 }
 
 Value LastIndexOf(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    if (args.empty())
+        return Value::Undef();
     std::u16string s = This16(rt, thisv);
     std::u16string n = Utf8ToUtf16(rt.ToString(Arg(args, 0)));
     size_t from = std::u16string::npos;
-    if (args.size() > 1) {
-        double f = rt.ToNumber(args[1]);
-        if (std::isnan(f) || f < 0)
+    if (args.size() > 1 && !args[1].IsUndefined()) {
+        double f = ToInt32(rt.ToNumber(args[1]));
+        if (f < 0)
             return Value::Num(-1);
         if (f < static_cast<double>(s.size()))
             from = static_cast<size_t>(f);
@@ -98,16 +103,18 @@ Value LastIndexOf(Runtime& rt, Object*, const Value& thisv, Args& args) {
 }
 
 Value Substr(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    if (args.empty())
+        return Value::Undef();
     std::u16string s = This16(rt, thisv);
     double len = static_cast<double>(s.size());
-    double start = ToIntegerValue(rt.ToNumber(Arg(args, 0)));
+    double start = ToInt32(rt.ToNumber(Arg(args, 0)));
     if (start < 0)
         start = std::max(0.0, len + start);
     if (start > len)
         start = len;
     double count = len - start;
     if (args.size() > 1 && !args[1].IsUndefined()) {
-        count = ToIntegerValue(rt.ToNumber(args[1]));
+        count = ToInt32(rt.ToNumber(args[1]));
         if (count < 0)
             count = std::max(0.0, len - start + count);
         count = std::min(count, len - start);
@@ -116,10 +123,12 @@ Value Substr(Runtime& rt, Object*, const Value& thisv, Args& args) {
 }
 
 Value Substring(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    if (args.empty())
+        return Value::Undef();
     std::u16string s = This16(rt, thisv);
     double len = static_cast<double>(s.size());
     auto clamp = [&](double d) {
-        d = ToIntegerValue(d);
+        d = ToInt32(d);
         return std::min(std::max(d, 0.0), len);
     };
     double a = clamp(rt.ToNumber(Arg(args, 0)));
@@ -130,10 +139,12 @@ Value Substring(Runtime& rt, Object*, const Value& thisv, Args& args) {
 }
 
 Value Slice(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    if (args.empty())
+        return Value::Undef();
     std::u16string s = This16(rt, thisv);
     double len = static_cast<double>(s.size());
     auto clamp = [&](double d) {
-        d = ToIntegerValue(d);
+        d = ToInt32(d);
         if (d < 0)
             d = std::max(0.0, len + d);
         return std::min(d, len);
@@ -148,14 +159,26 @@ Value Slice(Runtime& rt, Object*, const Value& thisv, Args& args) {
 Value Split(Runtime& rt, Object*, const Value& thisv, Args& args) {
     std::u16string s = This16(rt, thisv);
     Object* out = rt.NewArray();
+    double limit = 4294967295.0;
+    if (args.size() > 1 && !args[1].IsUndefined())
+        limit = std::max(0, ToInt32(rt.ToNumber(args[1])));
+    const bool v5 = rt.version() < 6;
+    std::u16string sep;
     if (args.empty() || args[0].IsUndefined()) {
-        rt.ArrayPush(out, Str16(rt, s));
+        // Version 5 splits at commas when no separator is given.
+        if (!v5) {
+            rt.ArrayPush(out, Str16(rt, s));
+            return Value::Obj(out);
+        }
+        sep = u",";
+    } else {
+        sep = Utf8ToUtf16(rt.ToString(args[0]));
+    }
+    if (sep.empty() && v5) {
+        if (limit > 0)
+            rt.ArrayPush(out, Str16(rt, s));
         return Value::Obj(out);
     }
-    std::u16string sep = Utf8ToUtf16(rt.ToString(args[0]));
-    double limit = args.size() > 1 && !args[1].IsUndefined() ? rt.ToNumber(args[1]) : 4294967295.0;
-    if (std::isnan(limit))
-        limit = 4294967295.0;
     if (sep.empty()) {
         for (size_t i = 0; i < s.size() && rt.ArrayLength(out) < limit; ++i)
             rt.ArrayPush(out, Str16(rt, s.substr(i, 1)));

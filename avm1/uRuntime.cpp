@@ -606,10 +606,25 @@ void Runtime::SetMember(Object* o, const std::string& name, const Value& vIn) {
     if (!o->watches.empty()) {
         auto it = o->watches.find(name);
         if (it != o->watches.end()) {
-            Property* own = o->Find(name);
-            Value old = own ? own->value : Value::Undef();
+            // The old value is the stored one, inherited when not own;
+            // accessors are not run for it.
+            Value old;
+            Object* q = o;
+            for (int d = 0; q && d < 256; ++d, q = q->proto)
+                if (Property* found = q->Find(name)) {
+                    old = found->value;
+                    break;
+                }
             Args a{Value::Str(name), old, v, it->second.data};
-            v = Call(Value::Obj(it->second.callback), Value::Obj(o), a);
+            try {
+                v = Call(Value::Obj(it->second.callback), Value::Obj(o), a);
+            } catch (const ScriptThrow&) {
+                // A watcher that throws leaves the property undefined.
+                Property* p = o->Find(name);
+                if (p && !p->getter && !p->setter)
+                    p->value = Value::Undef();
+                throw;
+            }
         }
     }
     Object* p = o;

@@ -316,6 +316,8 @@ std::u16string Utf8ToUtf16(const std::string& s) {
             continue;
         }
         i += len;
+        if (cp >= 0xD800 && cp < 0xE000)
+            cp = 0xFFFD; // an encoded lone surrogate reads as the replacement character
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -336,6 +338,8 @@ std::string Utf16ToUtf8(const std::u16string& s) {
             s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD; // a lone surrogate has no UTF-8 form
         }
         zembra::AppendUtf8(out, c);
     }
