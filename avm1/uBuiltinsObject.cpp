@@ -39,6 +39,8 @@ Value HasOwn(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (!o || args.empty())
         return Value::Bool(false);
     std::string name = rt.ToString(Arg(args, 0));
+    if (name.empty())
+        return Value::Bool(false);
     if (o->kind == ObjKind::Array && name == "length")
         return Value::Bool(true);
     if (name == "__proto__")

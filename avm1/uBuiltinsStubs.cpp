@@ -19,10 +19,20 @@ Value False(Runtime&, Object*, const Value&, Args&) {
     return Value::Bool(false);
 }
 
-Object* StubClass(Runtime& rt, Object* on, const char* name) {
+// Instances of this class are broadcasters from birth.
+Value BroadcasterCtor(Runtime& rt, Object*, const Value& thisv, Args&) {
+    Object* bc = rt.GetMember(rt.global, "AsBroadcaster").AsObject();
+    if (bc && thisv.IsObject()) {
+        Args a{thisv};
+        rt.CallMethod(Value::Obj(bc), "initialize", a);
+    }
+    return thisv;
+}
+
+Object* StubClass(Runtime& rt, Object* on, const char* name, NativeFn ctor = PlainCtor) {
     Object* proto = rt.NewPlain();
-    Object* f = rt.NewNative(PlainCtor);
-    f->nativeCtor = PlainCtor;
+    Object* f = rt.NewNative(ctor);
+    f->nativeCtor = ctor;
     f->Put("prototype", Value::Obj(proto), kDontEnum | kDontDelete);
     proto->Put("constructor", Value::Obj(f), kDontEnum);
     on->Put(name, Value::Obj(f), kDontEnum);
@@ -53,26 +63,12 @@ void InstallStubs(Runtime& rt) {
     g->Put("Accessibility", Value::Obj(acc), kDontEnum);
     Def(rt, acc, "isActive", False);
     Def(rt, acc, "updateProperties", Noop);
-    for (const char* n : {"Button",
-                          "Camera",
-                          "Color",
-                          "ContextMenu",
-                          "ContextMenuItem",
-                          "LoadVars",
-                          "LocalConnection",
-                          "Microphone",
-                          "MovieClipLoader",
-                          "NetConnection",
-                          "NetStream",
-                          "PrintJob",
-                          "SharedObject",
-                          "Sound",
-                          "TextField",
-                          "TextFormat",
-                          "TextSnapshot",
-                          "Video",
-                          "XMLSocket"})
+    for (const char* n :
+         {"Button", "Camera", "Color", "ContextMenu", "ContextMenuItem", "LoadVars",
+          "LocalConnection", "Microphone", "NetConnection", "NetStream", "PrintJob", "SharedObject",
+          "Sound", "TextField", "TextFormat", "TextSnapshot", "Video", "XMLSocket"})
         StubClass(rt, g, n);
+    StubClass(rt, g, "MovieClipLoader", BroadcasterCtor);
     if (Object* tf = rt.GetMember(g, "TextField").AsObject())
         StubClass(rt, tf, "StyleSheet");
 
@@ -101,7 +97,12 @@ void InstallStubs(Runtime& rt) {
     Def(rt, sel, "setFocus", False);
 
     if (Object* sys = rt.GetMember(g, "System").AsObject()) {
-        sys->Put("IME", Value::Obj(rt.NewPlain()));
+        Object* ime = rt.NewPlain();
+        sys->Put("IME", Value::Obj(ime));
+        if (Object* bc = rt.GetMember(g, "AsBroadcaster").AsObject()) {
+            Args a{Value::Obj(ime)};
+            rt.CallMethod(Value::Obj(bc), "initialize", a);
+        }
         Object* sec = rt.NewPlain();
         sys->Put("security", Value::Obj(sec));
         Def(rt, sec, "allowDomain", Noop);
