@@ -443,8 +443,11 @@ void InstallGlobals(Runtime& rt) {
     caps->Put("os", Value::Str("Windows"));
     caps->Put("playerType", Value::Str("StandAlone"));
     caps->Put("language", Value::Str("en"));
-    caps->Put("screenResolutionX", Value::Num(1024));
-    caps->Put("screenResolutionY", Value::Num(768));
+    // The engine does not know the screen; these are a common laptop's.
+    caps->Put("screenResolutionX", Value::Num(1536));
+    caps->Put("screenResolutionY", Value::Num(864));
+    caps->Put("pixelAspectRatio", Value::Num(1));
+    caps->Put("screenDPI", Value::Num(72));
     caps->Put("hasAudio", Value::Bool(true));
     Def(rt, sys, "setClipboard", Noop);
     Def(rt, sys, "showSettings", Noop);

@@ -440,9 +440,9 @@ Value ParseXmlMethod(Runtime& rt, Object* self, const Value& thisv, Args& args) 
 }
 
 // No url can be read here: the request starts and never completes.
-Value Load(Runtime& rt, Object*, const Value& thisv, Args&) {
+Value Load(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* o = thisv.AsObject();
-    if (!o)
+    if (!o || args.empty() || args[0].IsNullish())
         return Value::Bool(false);
     rt.SetMember(o, "loaded", Value::Bool(false));
     rt.SetMember(o, "_bytesLoaded", Value::Num(0));

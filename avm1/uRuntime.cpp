@@ -66,6 +66,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallDate(*this);
     InstallMovieClip(*this);
     InstallXml(*this);
+    InstallLoadVars(*this);
     InstallStubs(*this);
     heapAtLastCollect_ = heap_.size();
 }

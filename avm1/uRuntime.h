@@ -236,6 +236,7 @@ void InstallNumberBooleanMath(Runtime& rt);
 void InstallDate(Runtime& rt);
 void InstallMovieClip(Runtime& rt);
 void InstallXml(Runtime& rt);
+void InstallLoadVars(Runtime& rt);
 void InstallStubs(Runtime& rt);
 
 // Argument helper for natives.
