@@ -90,12 +90,16 @@ void Detach(Runtime& rt, Object* child) {
     RefreshChildArray(rt, parent);
 }
 
-// True when `a` is `b` or one of its ancestors.
-bool IsSelfOrAncestor(Object* a, Object* b) {
+// True when `a` is `b` or one of its ancestors. The walk is paid for from
+// the script's budget: deep chains built in a loop cost in proportion.
+bool IsSelfOrAncestor(Runtime& rt, Object* a, Object* b) {
     int steps = 0;
-    for (Object* p = b; p && steps < kMaxAncestors; p = ParentOf(p), ++steps)
+    for (Object* p = b; p && steps < kMaxAncestors; p = ParentOf(p), ++steps) {
         if (p == a)
             return true;
+        if ((steps & 63) == 63)
+            rt.Charge();
+    }
     return false;
 }
 
@@ -374,7 +378,7 @@ Value AppendChild(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* n = NodeOf(thisv);
     Object* c = NodeOf(Arg(args, 0));
     // A node cannot become a child of itself or of its own descendant.
-    if (n && c && !IsSelfOrAncestor(c, n))
+    if (n && c && !IsSelfOrAncestor(rt, c, n))
         InsertChild(rt, n, c, ChildCount(n) + 1);
     return Value::Undef();
 }
@@ -385,7 +389,7 @@ Value InsertBefore(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* before = NodeOf(Arg(args, 1));
     // A node already among this node's children is not moved.
     if (!n || !c || !before || c == before || ParentOf(before) != n || ParentOf(c) == n ||
-        IsSelfOrAncestor(c, n))
+        IsSelfOrAncestor(rt, c, n))
         return Value::Undef();
     Detach(rt, c);
     for (size_t i = 0; i < ChildCount(n); ++i)

@@ -129,6 +129,29 @@ TEST(StringBuiltins, IndexingByCodeUnits) {
     EXPECT_TRUE(std::isnan(f.rt().ToNumber(f.Call(s, "charCodeAt", {f.N(99)}))));
 }
 
+TEST(StringBuiltins, ArgumentRules) {
+    Fixture f;
+    Value s = f.S("Hello1234");
+    // Indexes wrap as 32-bit integers.
+    EXPECT_EQ(f.Str(f.Call(s, "charAt", {f.N(4294967297.0)})), "e");
+    EXPECT_EQ(f.Str(f.Call(s, "slice", {f.N(4294967296.0), f.N(4294967298.0)})), "He");
+    EXPECT_EQ(f.Str(f.Call(s, "substr", {f.N(4294967296.0), f.N(-4294967294.0)})), "He");
+    EXPECT_EQ(f.Str(f.Call(s, "indexOf", {f.S("l"), f.N(4294967299.0)})), "3");
+    // No argument at all gives undefined, an empty needle past the end -1.
+    for (const char* m : {"indexOf", "lastIndexOf", "slice", "substr", "substring"})
+        EXPECT_TRUE(f.Call(s, m).IsUndefined()) << m;
+    EXPECT_EQ(f.Str(f.Call(s, "indexOf", {f.S(""), f.N(100)})), "-1");
+    EXPECT_EQ(f.Str(f.Call(s, "lastIndexOf", {f.S("l"), f.N(-1)})), "-1");
+    // split: a null limit is zero, an absent separator keeps the text whole.
+    EXPECT_EQ(
+        f.Str(f.rt().GetMember(f.Call(f.S("a,b"), "split", {f.S(","), Value::Null()}), "length")),
+        "0");
+    EXPECT_EQ(f.Str(f.rt().GetMember(f.Call(f.S("a,b"), "split"), "length")), "1");
+    Fixture v5(5);
+    EXPECT_EQ(v5.Str(v5.rt().GetMember(v5.Call(v5.S("a,b"), "split"), "length")), "2");
+    EXPECT_EQ(v5.Str(v5.rt().GetMember(v5.Call(v5.S("a,b"), "split", {v5.S("")}), "length")), "1");
+}
+
 TEST(ObjectBuiltins, AccessorsFlagsAndWatch) {
     Fixture f;
     Object* o = f.rt().NewPlain();
@@ -162,6 +185,26 @@ TEST(ObjectBuiltins, AccessorsFlagsAndWatch) {
     f.rt().SetMember(o, "w", f.N(5));
     EXPECT_EQ(f.Str(f.rt().GetMember(o, "w")), "10");
     EXPECT_EQ(f.Str(f.Call(Value::Obj(o), "hasOwnProperty", {f.S("w")})), "true");
+    EXPECT_EQ(f.Str(f.Call(Value::Obj(o), "hasOwnProperty", {f.S("")})), "false");
+
+    // The watcher sees the inherited value as the old one; one that throws
+    // leaves the property undefined and the exception goes on.
+    Object* child = f.rt().NewObject(o);
+    NativeFn keepOld = [](Runtime&, Object*, const Value&, Args& args) { return Arg(args, 1); };
+    f.Call(Value::Obj(child), "watch", {f.S("w"), Value::Obj(f.rt().NewNative(keepOld))});
+    f.rt().SetMember(child, "w", f.N(3));
+    EXPECT_EQ(f.Str(f.rt().GetMember(child, "w")), "10");
+    NativeFn thrower = [](Runtime&, Object*, const Value&, Args& args) -> Value {
+        throw ScriptThrow{Arg(args, 2)};
+    };
+    f.Call(Value::Obj(child), "watch", {f.S("w"), Value::Obj(f.rt().NewNative(thrower))});
+    try {
+        f.rt().SetMember(child, "w", f.N(5));
+        ADD_FAILURE() << "the watcher's exception was lost";
+    } catch (const ScriptThrow& t) {
+        EXPECT_EQ(f.Str(t.value), "5");
+    }
+    EXPECT_TRUE(f.rt().GetMember(child, "w").IsUndefined());
 }
 
 TEST(NumberAndMathBuiltins, ConversionsAndRounding) {

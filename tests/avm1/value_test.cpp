@@ -110,4 +110,9 @@ TEST(Utf16, RoundTripAndStrayBytes) {
     std::u16string bad = Utf8ToUtf16("x\xE2\x82");
     EXPECT_EQ(bad.size(), 3u);
     EXPECT_EQ(CodeUnitToUtf8(0x41), "A");
+    // Lone surrogates, written or read, become U+FFFD; a pair stays one character.
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD83D, u'b'}), "a\xEF\xBF\xBD"
+                                                               "b");
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xDE00}), "\xEF\xBF\xBD");
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\xBD"), std::u16string(1, 0xFFFD));
 }
