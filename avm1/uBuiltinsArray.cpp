@@ -1,4 +1,5 @@
 // Array and its methods.
+#include <algorithm>
 #include <cmath>
 
 #include "avm1/uBuiltinUtil.h"
@@ -26,6 +27,27 @@ void Refill(Runtime& rt, Object* a, const std::vector<Value>& vals) {
             rt.SetMember(a, std::to_string(i), vals[i]);
         rt.SetMember(a, "length", Value::Num(static_cast<double>(vals.size())));
     }
+}
+
+// Writes an element afresh, as the moving methods do: the old one is
+// deleted first (so it moves to the end of the for..in order) unless it is
+// DONT_DELETE, which keeps its place and takes the value unless READ_ONLY.
+void Rewrite(Runtime& rt, Object* a, const std::string& key, const Value& v) {
+    rt.DeleteMember(a, key);
+    if (Property* p = a->Find(key)) {
+        if (!(p->flags & kReadOnly))
+            p->value = v;
+    } else {
+        a->Put(key, v);
+    }
+}
+
+double CheckedLength(Runtime& rt, Object* a) {
+    double len = rt.ArrayLength(a);
+    if (len > rt.limits.arrayLength)
+        throw ScriptAbort{"array too long"};
+    rt.Charge(static_cast<uint64_t>(len));
+    return len;
 }
 
 Value ArrayCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
@@ -73,12 +95,24 @@ Value Shift(Runtime& rt, Object*, const Value& thisv, Args&) {
     Object* a = Self(rt, thisv);
     if (!a)
         return Value::Undef();
-    std::vector<Value> vals = rt.ArrayValues(a);
-    if (vals.empty())
+    if (a->kind != ObjKind::Array) {
+        std::vector<Value> vals = rt.ArrayValues(a);
+        if (vals.empty())
+            return Value::Undef();
+        Value first = vals.front();
+        vals.erase(vals.begin());
+        Refill(rt, a, vals);
+        return first;
+    }
+    double len = CheckedLength(rt, a);
+    if (len <= 0)
         return Value::Undef();
-    Value first = vals.front();
-    vals.erase(vals.begin());
-    Refill(rt, a, vals);
+    Value first = rt.GetMember(a, "0");
+    for (double k = 1; k < len; ++k)
+        Rewrite(rt, a, NumberToString(k - 1), rt.GetMember(a, NumberToString(k)));
+    // The length shrinks without removing a last element that cannot be deleted.
+    rt.DeleteMember(a, NumberToString(len - 1));
+    a->primitive = Value::Num(len - 1);
     return first;
 }
 
@@ -86,10 +120,23 @@ Value Unshift(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* a = Self(rt, thisv);
     if (!a)
         return Value::Undef();
-    std::vector<Value> vals = rt.ArrayValues(a);
-    vals.insert(vals.begin(), args.begin(), args.end());
-    Refill(rt, a, vals);
-    return Value::Num(static_cast<double>(vals.size()));
+    if (a->kind != ObjKind::Array) {
+        std::vector<Value> vals = rt.ArrayValues(a);
+        vals.insert(vals.begin(), args.begin(), args.end());
+        Refill(rt, a, vals);
+        return Value::Num(static_cast<double>(vals.size()));
+    }
+    double len = CheckedLength(rt, a);
+    double n = static_cast<double>(args.size());
+    if (len + n > rt.limits.arrayLength)
+        throw ScriptAbort{"array too long"};
+    // From the top down, then the new first elements.
+    for (double k = len - 1; k >= 0; --k)
+        Rewrite(rt, a, NumberToString(k + n), rt.GetMember(a, NumberToString(k)));
+    for (size_t i = 0; i < args.size(); ++i)
+        Rewrite(rt, a, NumberToString(static_cast<double>(i)), args[i]);
+    a->primitive = Value::Num(len + n);
+    return Value::Num(len + n);
 }
 
 double ClampIndex(double i, double len) {
@@ -126,8 +173,9 @@ Value Splice(Runtime& rt, Object*, const Value& thisv, Args& args) {
     double count = len - s;
     if (args.size() > 1) {
         double c = rt.ToNumber(args[1]);
+        // A count that is no number or negative removes nothing and returns nothing.
         if (std::isnan(c) || c < 0)
-            c = 0;
+            return Value::Undef();
         count = std::min(std::trunc(c), len - s);
     }
     size_t si = static_cast<size_t>(s);
@@ -164,6 +212,10 @@ Value Join(Runtime& rt, Object*, const Value& thisv, Args& args) {
         return Value::Undef();
     std::string sep = args.empty() || args[0].IsUndefined() ? "," : rt.ToString(args[0]);
     std::vector<Value> vals = rt.ArrayValues(a);
+    // Only a real array has elements to join; other objects give their
+    // length in undefined ones.
+    if (a->kind != ObjKind::Array)
+        std::fill(vals.begin(), vals.end(), Value::Undef());
     std::string out;
     for (size_t i = 0; i < vals.size(); ++i) {
         if (i)
@@ -183,9 +235,23 @@ Value Reverse(Runtime& rt, Object*, const Value& thisv, Args&) {
     Object* a = Self(rt, thisv);
     if (!a)
         return Value::Undef();
-    std::vector<Value> vals = rt.ArrayValues(a);
-    std::vector<Value> rev(vals.rbegin(), vals.rend());
-    Refill(rt, a, rev);
+    if (a->kind != ObjKind::Array) {
+        std::vector<Value> vals = rt.ArrayValues(a);
+        std::vector<Value> rev(vals.rbegin(), vals.rend());
+        Refill(rt, a, rev);
+        return thisv;
+    }
+    // Pairs from the outside in are written afresh (holes become undefined
+    // elements); the middle element stays as it was. for..in shows the order.
+    double len = CheckedLength(rt, a);
+    for (double i = 0, j = len - 1; i < j; ++i, --j) {
+        std::string lo = NumberToString(i), hi = NumberToString(j);
+        Value vlo = rt.GetMember(a, lo), vhi = rt.GetMember(a, hi);
+        rt.DeleteMember(a, lo);
+        rt.DeleteMember(a, hi);
+        Rewrite(rt, a, lo, vhi);
+        Rewrite(rt, a, hi, vlo);
+    }
     return thisv;
 }
 

@@ -61,6 +61,39 @@ TEST(ArrayBuiltins, LengthTruncatesAndBoundsIndexes) {
     EXPECT_EQ(f.rt().ArrayLength(a), 5);
 }
 
+TEST(ArrayBuiltins, MovingMethodsRewriteElementsInPlayerOrder) {
+    Fixture f;
+    auto keys = [&](const Value& a) {
+        std::string out;
+        for (auto& k : f.rt().EnumerableNames(a.AsObject()))
+            out += k + ",";
+        return out;
+    };
+    Value a = f.Array({f.N(1), f.N(2), f.N(3)});
+    f.Call(a, "reverse");
+    EXPECT_EQ(f.Str(a), "3,2,1");
+    EXPECT_EQ(keys(a), "2,0,1,"); // the middle stays, the pair is written anew
+
+    Value holes = f.Array({});
+    f.rt().SetMember(holes.AsObject(), "2", f.N(2));
+    f.Call(holes, "unshift", {f.N(9)});
+    EXPECT_EQ(f.Str(holes), "9,undefined,undefined,2");
+    EXPECT_EQ(keys(holes), "0,1,2,3,"); // holes moved up become elements
+
+    // An element that cannot be deleted keeps its place and outlives shift.
+    Value b = f.Array({f.N(1), f.N(2), f.N(3)});
+    Args flags{b, f.S("2"), f.N(2)};
+    f.rt().Call(f.Global("ASSetPropFlags"), Value::Undef(), flags);
+    EXPECT_EQ(f.Str(f.Call(b, "shift")), "1");
+    EXPECT_EQ(f.Str(b), "2,3");
+    EXPECT_EQ(keys(b), "1,0,2,");
+
+    // Bad splice counts change nothing.
+    Value c = f.Array({f.N(1), f.N(2)});
+    EXPECT_TRUE(f.Call(c, "splice", {f.N(0), f.N(-1)}).IsUndefined());
+    EXPECT_EQ(f.Str(c), "1,2");
+}
+
 TEST(ArrayBuiltins, SortFlags) {
     Fixture f;
     Value a = f.Array({f.N(10), f.N(9), f.N(1), f.N(100)});
