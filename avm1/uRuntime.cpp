@@ -68,6 +68,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallXml(*this);
     InstallLoadVars(*this);
     InstallStubs(*this);
+    InstallGeom(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

@@ -238,6 +238,7 @@ void InstallMovieClip(Runtime& rt);
 void InstallXml(Runtime& rt);
 void InstallLoadVars(Runtime& rt);
 void InstallStubs(Runtime& rt);
+void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
 
 // Argument helper for natives.
 inline const Value& Arg(const Args& a, size_t i) {

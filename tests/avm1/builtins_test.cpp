@@ -348,3 +348,39 @@ TEST(ObjectBuiltins, VersionFlagsHideFromOlderMovies) {
     f.rt().SetMember(o, "p", f.S("w"));
     EXPECT_EQ(f.Str(f.rt().GetMember(o, "p")), "w");
 }
+
+TEST(GeomClasses, ColorTransformAndPoint) {
+    Fixture f;
+    Value geom = f.rt().GetMember(f.Global("flash"), "geom");
+    auto make = [&](const char* cls, Args args) {
+        return f.rt().Construct(f.rt().GetMember(geom, cls), args);
+    };
+    Value ct =
+        make("ColorTransform", {f.N(1), f.N(1), f.N(1), f.N(1), f.N(300), f.N(25), f.N(0), f.N(0)});
+    EXPECT_EQ(f.Str(f.rt().GetMember(ct, "rgb")), "2889984"); // red offset 300 wraps to 0x2C
+    f.rt().SetMember(ct.AsObject(), "rgb", f.N(0x203040));
+    EXPECT_EQ(f.Str(ct), "(redMultiplier=0, greenMultiplier=0, blueMultiplier=0, "
+                         "alphaMultiplier=1, redOffset=32, greenOffset=48, blueOffset=64, "
+                         "alphaOffset=0)");
+    Value half = make("ColorTransform",
+                      {f.N(0.5), f.N(0.5), f.N(0.5), f.N(0.5), f.N(10), f.N(20), f.N(30), f.N(40)});
+    Value other = make("ColorTransform", {f.N(0.5), f.N(0.5), f.N(0.5), f.N(0.5), f.N(50), f.N(60),
+                                          f.N(70), f.N(80)});
+    f.Call(half, "concat", {other});
+    EXPECT_EQ(f.Str(f.rt().GetMember(half, "redOffset")), "35");
+    EXPECT_EQ(f.Str(f.rt().GetMember(half, "alphaMultiplier")), "0.25");
+    f.Call(half, "concat", {f.N(3)}); // not a transform: nothing changes
+    EXPECT_EQ(f.Str(f.rt().GetMember(half, "redOffset")), "35");
+
+    Value p = make("Point", {f.N(-200), f.N(100)});
+    f.Call(p, "normalize", {f.N(10)});
+    EXPECT_EQ(f.Str(p), "(x=-8.94427190999916, y=4.47213595499958)");
+    Value odd = make("Point", {f.N(std::nan("")), f.N(100)});
+    f.Call(odd, "normalize", {f.N(1)}); // no positive length: unchanged
+    EXPECT_EQ(f.Str(odd), "(x=NaN, y=100)");
+    Value point = f.rt().GetMember(geom, "Point");
+    EXPECT_TRUE(f.Call(point, "distance", {Value::Obj(f.rt().NewPlain()), p}).IsUndefined());
+    EXPECT_EQ(f.Str(f.Call(point, "distance",
+                           {make("Point", {f.N(3), f.N(0)}), make("Point", {f.N(0), f.N(4)})})),
+              "5");
+}
