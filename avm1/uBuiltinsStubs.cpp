@@ -63,10 +63,9 @@ void InstallStubs(Runtime& rt) {
     g->Put("Accessibility", Value::Obj(acc), kDontEnum);
     Def(rt, acc, "isActive", False);
     Def(rt, acc, "updateProperties", Noop);
-    for (const char* n :
-         {"Button", "Camera", "Color", "ContextMenu", "ContextMenuItem", "LocalConnection",
-          "Microphone", "NetConnection", "NetStream", "PrintJob", "SharedObject", "Sound",
-          "TextField", "TextFormat", "TextSnapshot", "Video", "XMLSocket"})
+    for (const char* n : {"Button", "Camera", "Color", "LocalConnection", "Microphone",
+                          "NetConnection", "NetStream", "PrintJob", "SharedObject", "Sound",
+                          "TextField", "TextFormat", "TextSnapshot", "Video", "XMLSocket"})
         StubClass(rt, g, n);
     StubClass(rt, g, "MovieClipLoader", BroadcasterCtor);
     if (Object* tf = rt.GetMember(g, "TextField").AsObject())

@@ -67,6 +67,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallMovieClip(*this);
     InstallXml(*this);
     InstallLoadVars(*this);
+    InstallContextMenu(*this);
     InstallStubs(*this);
     InstallGeom(*this);
     heapAtLastCollect_ = heap_.size();

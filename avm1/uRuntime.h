@@ -237,6 +237,7 @@ void InstallDate(Runtime& rt);
 void InstallMovieClip(Runtime& rt);
 void InstallXml(Runtime& rt);
 void InstallLoadVars(Runtime& rt);
+void InstallContextMenu(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
 

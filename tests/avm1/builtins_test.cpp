@@ -384,3 +384,21 @@ TEST(GeomClasses, ColorTransformAndPoint) {
                            {make("Point", {f.N(3), f.N(0)}), make("Point", {f.N(0), f.N(4)})})),
               "5");
 }
+
+TEST(ContextMenuClasses, CopiesDoNotShareItems) {
+    Fixture f;
+    Args none;
+    Value menu = f.rt().Construct(f.Global("ContextMenu"), none);
+    Args itemArgs{f.S("About")};
+    Value item = f.rt().Construct(f.Global("ContextMenuItem"), itemArgs);
+    f.Call(f.rt().GetMember(menu, "customItems"), "push", {item});
+    f.Call(menu, "hideBuiltInItems");
+    Value copy = f.Call(menu, "copy");
+    EXPECT_EQ(f.Str(f.rt().GetMember(f.rt().GetMember(copy, "builtInItems"), "play")), "false");
+    Value copiedItem = f.rt().GetMember(f.rt().GetMember(copy, "customItems"), "0");
+    EXPECT_NE(copiedItem.AsObject(), item.AsObject());
+    EXPECT_EQ(f.Str(f.rt().GetMember(copiedItem, "caption")), "About");
+    EXPECT_EQ(f.Str(f.rt().GetMember(copiedItem, "enabled")), "true");
+    f.rt().SetMember(f.rt().GetMember(copy, "builtInItems").AsObject(), "zoom", Value::Bool(true));
+    EXPECT_EQ(f.Str(f.rt().GetMember(f.rt().GetMember(menu, "builtInItems"), "zoom")), "false");
+}
