@@ -64,8 +64,8 @@ void InstallStubs(Runtime& rt) {
     Def(rt, acc, "isActive", False);
     Def(rt, acc, "updateProperties", Noop);
     for (const char* n : {"Button", "Camera", "Color", "LocalConnection", "Microphone",
-                          "NetConnection", "NetStream", "PrintJob", "SharedObject", "Sound",
-                          "TextField", "TextFormat", "TextSnapshot", "Video", "XMLSocket"})
+                          "NetConnection", "NetStream", "PrintJob", "SharedObject", "TextField",
+                          "TextFormat", "TextSnapshot", "Video", "XMLSocket"})
         StubClass(rt, g, n);
     StubClass(rt, g, "MovieClipLoader", BroadcasterCtor);
     if (Object* tf = rt.GetMember(g, "TextField").AsObject())

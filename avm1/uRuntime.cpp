@@ -68,6 +68,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallXml(*this);
     InstallLoadVars(*this);
     InstallContextMenu(*this);
+    InstallSound(*this);
     InstallStubs(*this);
     InstallGeom(*this);
     heapAtLastCollect_ = heap_.size();

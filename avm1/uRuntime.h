@@ -238,6 +238,7 @@ void InstallMovieClip(Runtime& rt);
 void InstallXml(Runtime& rt);
 void InstallLoadVars(Runtime& rt);
 void InstallContextMenu(Runtime& rt);
+void InstallSound(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
 

@@ -402,3 +402,29 @@ TEST(ContextMenuClasses, CopiesDoNotShareItems) {
     f.rt().SetMember(f.rt().GetMember(copy, "builtInItems").AsObject(), "zoom", Value::Bool(true));
     EXPECT_EQ(f.Str(f.rt().GetMember(f.rt().GetMember(menu, "builtInItems"), "zoom")), "false");
 }
+
+TEST(SoundClass, SilentStateReadsBack) {
+    Fixture f;
+    Args none;
+    Value s = f.rt().Construct(f.Global("Sound"), none);
+    EXPECT_EQ(f.Str(f.Call(s, "getVolume")), "100");
+    f.Call(s, "setVolume", {f.N(50.5)});
+    EXPECT_EQ(f.Str(f.Call(s, "getVolume")), "50");
+    f.Call(s, "setPan", {f.N(-25)});
+    EXPECT_EQ(f.Str(f.Call(s, "getPan")), "-25");
+    Object* t = f.rt().NewPlain();
+    t->Put("ll", f.N(10));
+    f.Call(s, "setTransform", {Value::Obj(t)});
+    EXPECT_EQ(f.Str(f.Call(s, "getPan")), "90");
+    Value back = f.Call(s, "getTransform");
+    EXPECT_EQ(f.Str(f.rt().GetMember(back, "rr")), "75"); // untouched by the partial transform
+    // A plain object borrowing the method has no sound.
+    Args self{Value::Obj(f.rt().NewPlain())};
+    Value getVolume = f.rt().GetMember(s, "getVolume");
+    EXPECT_TRUE(f.Call(getVolume, "call", self).IsUndefined());
+    // Version 5 movies do not see the later methods.
+    Fixture v5(5);
+    Value old = v5.rt().Construct(v5.Global("Sound"), none);
+    EXPECT_TRUE(v5.rt().GetMember(old, "getDuration").IsUndefined());
+    EXPECT_FALSE(v5.rt().GetMember(old, "start").IsUndefined());
+}
