@@ -49,6 +49,9 @@ Value BooleanCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
         o->primitive = Value::Bool(b);
         return thisv;
     }
+    // Called as a function without an argument it gives nothing.
+    if (args.empty())
+        return Value::Undef();
     return Value::Bool(b);
 }
 

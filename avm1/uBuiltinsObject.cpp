@@ -169,6 +169,8 @@ Value Trace(Runtime& rt, Object*, const Value&, Args& args) {
 }
 
 Value IsNaN(Runtime& rt, Object*, const Value&, Args& args) {
+    if (args.empty())
+        return Value::Bool(true); // nothing given is not a number in any version
     return Value::Bool(std::isnan(rt.ToNumber(Arg(args, 0))));
 }
 

@@ -160,7 +160,8 @@ double StringToNumber(const std::string& s, int version) {
             ++j;
         }
         if (j + 1 < n && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
-            double v = 0;
+            // Hex text is a 32-bit word: digits past it wrap, exactly.
+            uint32_t w = 0;
             size_t k = j + 2;
             if (k == n)
                 return std::nan("");
@@ -168,12 +169,13 @@ double StringToNumber(const std::string& s, int version) {
                 int dv = DigitValue(s[k]);
                 if (dv >= 16)
                     return std::nan("");
-                v = v * 16 + dv;
+                w = w * 16 + static_cast<uint32_t>(dv);
             }
-            v = ToInt32(v); // hex text is a 32-bit word
+            double v = static_cast<int32_t>(w);
             return neg ? -v : v;
         }
-        if (j + 1 < n && s[j] == '0') {
+        // Octal only when the text starts right away; after blanks it is decimal.
+        if (i == 0 && j + 1 < n && s[j] == '0') {
             bool octal = true;
             for (size_t k = j; k < n; ++k)
                 if (s[k] < '0' || s[k] > '7') {
@@ -181,10 +183,10 @@ double StringToNumber(const std::string& s, int version) {
                     break;
                 }
             if (octal) {
-                double v = 0;
+                uint32_t w = 0;
                 for (size_t k = j; k < n; ++k)
-                    v = v * 8 + (s[k] - '0');
-                v = ToInt32(v);
+                    w = w * 8 + static_cast<uint32_t>(s[k] - '0');
+                double v = static_cast<int32_t>(w);
                 return neg ? -v : v;
             }
         }

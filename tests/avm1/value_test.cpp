@@ -72,6 +72,12 @@ TEST(StringToNumber, VersionRules) {
     EXPECT_EQ(StringToNumber("019", 8), 19);
     EXPECT_TRUE(std::isnan(StringToNumber("0x", 7)));
     EXPECT_TRUE(std::isnan(StringToNumber("0xZZ", 7)));
+    // Long hex wraps exactly to 32 bits, past what a double holds.
+    EXPECT_EQ(StringToNumber("0x1999999981ffffff", 6), -2113929217);
+    // Blanks before the number make it decimal.
+    EXPECT_EQ(StringToNumber(" 010", 6), 10);
+    EXPECT_EQ(StringToNumber(" -010", 7), -10);
+    EXPECT_EQ(StringToNumber("+010", 7), 8);
 }
 
 TEST(ParsePrefix, FloatAndInt) {
