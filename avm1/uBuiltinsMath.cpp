@@ -141,8 +141,10 @@ Value MinMax(Runtime& rt, Object* self, const Value&, Args& args) {
     bool isMax = self->nativeTag == 1;
     if (args.empty())
         return Value::Num(isMax ? -HUGE_VAL : HUGE_VAL);
-    if (args.size() == 1)
+    if (args.size() == 1) {
+        rt.ToNumber(args[0]); // converted all the same
         return Value::Num(std::nan(""));
+    }
     double a = rt.ToNumber(args[0]), b = rt.ToNumber(args[1]);
     if (std::isnan(a) || std::isnan(b))
         return Value::Num(std::nan(""));
