@@ -115,13 +115,15 @@ Value RegisterClass(Runtime& rt, Object*, const Value&, Args& args) {
     return Value::Bool(true);
 }
 
-// Function(f) gives f back; there is no compiling of source text.
+// Function(x) gives its first argument back, whatever it is; there is no
+// compiling of source text. Without one it makes an object that inherits
+// nothing.
 Value FunctionCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
-    if (Arg(args, 0).IsObject())
+    if (!args.empty())
         return args[0];
     if (rt.constructing && thisv.AsObject() == rt.constructing)
         return thisv;
-    return Value::Obj(rt.NewPlain());
+    return Value::Obj(rt.NewObject(nullptr));
 }
 
 Value FnCall(Runtime& rt, Object*, const Value& thisv, Args& args) {

@@ -428,3 +428,15 @@ TEST(SoundClass, SilentStateReadsBack) {
     EXPECT_TRUE(v5.rt().GetMember(old, "getDuration").IsUndefined());
     EXPECT_FALSE(v5.rt().GetMember(old, "start").IsUndefined());
 }
+
+TEST(FunctionBuiltins, CalledAsAFunction) {
+    Fixture f;
+    Args one{Value::Bool(true)};
+    EXPECT_EQ(f.Str(f.rt().Call(f.Global("Function"), Value::Undef(), one)), "true");
+    Args none;
+    Value bare = f.rt().Call(f.Global("Function"), Value::Undef(), none);
+    ASSERT_TRUE(bare.IsObject());
+    EXPECT_EQ(bare.AsObject()->proto, nullptr);
+    EXPECT_TRUE(f.rt().Call(f.Global("Boolean"), Value::Undef(), none).IsUndefined());
+    EXPECT_EQ(f.Str(f.rt().Call(f.Global("isNaN"), Value::Undef(), none)), "true");
+}
