@@ -10,6 +10,8 @@
 
 namespace zembra::raster {
 
+struct Filter;
+
 // The pixels the canvas draws into: 0xAABBGGRR premultiplied, row after row.
 class FrameBuffer {
   public:
@@ -72,6 +74,11 @@ class Canvas {
     // canvas is destroyed are put down as Normal.
     void PushLayer();
     void PopLayer(BlendMode mode);
+    // The same, running `filters` over the layer's picture first: they may
+    // spread it past what was drawn (as far as the frame), and the mask in
+    // force clips what they make. `scaleX` and `scaleY` are frame-buffer
+    // pixels per stage pixel, the unit of the filters' sizes.
+    void PopLayer(BlendMode mode, const std::vector<Filter>& filters, double scaleX, double scaleY);
 
   private:
     struct State;
