@@ -92,8 +92,8 @@ FilterMargin FilterRunner::Margin(const std::vector<Filter>& filters, double sca
         const Filter& f = filters[i];
         int sx = 0, sy = 0;
         if (UsesBlur(f.kind)) {
-            sx = BlurRadius(f.blurX * scaleX) * Passes(f);
-            sy = BlurRadius(f.blurY * scaleY) * Passes(f);
+            sx = BlurBox(f.blurX, scaleX).Spread() * Passes(f);
+            sy = BlurBox(f.blurY, scaleY).Spread() * Passes(f);
         } else if (f.kind == Filter::Kind::Convolution) {
             sx = std::max(0, f.matrixX) / 2 + 1;
             sy = std::max(0, f.matrixY) / 2 + 1;
@@ -119,8 +119,8 @@ void FilterRunner::Apply(const std::vector<Filter>& filters, double scaleX, doub
         const Filter& f = filters[i];
         switch (f.kind) {
         case Filter::Kind::Blur:
-            blur_.BlurPixels(pixels, width, height, BlurRadius(f.blurX * scaleX),
-                             BlurRadius(f.blurY * scaleY), Passes(f));
+            blur_.BlurPixels(pixels, width, height, BlurBox(f.blurX, scaleX),
+                             BlurBox(f.blurY, scaleY), Passes(f));
             break;
         case Filter::Kind::DropShadow:
         case Filter::Kind::Glow:
@@ -150,8 +150,8 @@ void FilterRunner::Shadow(const Filter& f, double scaleX, double scaleY, uint32_
     alpha_.resize(count);
     for (size_t i = 0; i < count; ++i)
         alpha_[i] = static_cast<uint8_t>(pixels[i] >> 24);
-    blur_.BlurPlane(alpha_.data(), width, height, BlurRadius(f.blurX * scaleX),
-                    BlurRadius(f.blurY * scaleY), Passes(f));
+    blur_.BlurPlane(alpha_.data(), width, height, BlurBox(f.blurX, scaleX),
+                    BlurBox(f.blurY, scaleY), Passes(f));
     int dx = 0, dy = 0;
     Offset(f, scaleX, scaleY, dx, dy);
     ShadeColors shade;
@@ -202,8 +202,8 @@ void FilterRunner::Bevel(const Filter& f, double scaleX, double scaleY, uint32_t
     alpha_.resize(count);
     for (size_t i = 0; i < count; ++i)
         alpha_[i] = static_cast<uint8_t>(pixels[i] >> 24);
-    blur_.BlurPlane(alpha_.data(), width, height, BlurRadius(f.blurX * scaleX),
-                    BlurRadius(f.blurY * scaleY), Passes(f));
+    blur_.BlurPlane(alpha_.data(), width, height, BlurBox(f.blurX, scaleX),
+                    BlurBox(f.blurY, scaleY), Passes(f));
     int dx = 0, dy = 0;
     Offset(f, scaleX, scaleY, dx, dy);
     const bool gradient = f.kind == Filter::Kind::GradientBevel;

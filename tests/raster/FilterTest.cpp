@@ -52,15 +52,30 @@ Filter Shade(Filter::Kind kind, double blur, double distance = 0, double angle =
     return f;
 }
 
-TEST(BoxBlur, RadiusFromAmount) {
-    EXPECT_EQ(BlurRadius(0), 0);
-    EXPECT_EQ(BlurRadius(2), 0); // two pixels or less leave the picture alone
-    EXPECT_EQ(BlurRadius(3), 1);
-    EXPECT_EQ(BlurRadius(4), 1);
-    EXPECT_EQ(BlurRadius(5), 2);
-    EXPECT_EQ(BlurRadius(20), 9);
-    EXPECT_EQ(BlurRadius(1e9), kMaxBlurRadius);
-    EXPECT_EQ(BlurRadius(std::nan("")), 0);
+TEST(BoxBlur, WidthFromAmountAndZoom) {
+    auto is = [](BoxWidth b, int radius, int edge) { return b.radius == radius && b.edge == edge; };
+    EXPECT_TRUE(is(BlurBox(0, 1), 0, 0));
+    EXPECT_TRUE(is(BlurBox(1, 1), 0, 0));   // 1 leaves the picture alone
+    EXPECT_TRUE(is(BlurBox(1, 4), 0, 0));   // at any zoom
+    EXPECT_TRUE(is(BlurBox(2, 1), 0, 128)); // two pixels wide: half of each neighbour
+    EXPECT_TRUE(is(BlurBox(2, 2), 1, 0));   // three pixels at twice the size
+    EXPECT_TRUE(is(BlurBox(5, 1), 2, 0));
+    EXPECT_TRUE(is(BlurBox(10, 2), 9, 0));
+    EXPECT_EQ(BlurBox(2, 1).Spread(), 1);
+    EXPECT_TRUE(is(BlurBox(1e9, 1), kMaxBlurRadius, 0));
+    EXPECT_TRUE(is(BlurBox(std::nan(""), 1), 0, 0));
+}
+
+TEST(BoxBlur, FractionalWidthTakesAShareOfTheNeighbours) {
+    Picture p(9, 1);
+    p.At(4, 0) = Pack(0, 0, 0, 255);
+    BoxBlur blur;
+    blur.BlurPixels(p.px.data(), p.w, p.h, BoxWidth{0, 128}, BoxWidth{}, 1);
+    EXPECT_NEAR(double(p.Alpha(3, 0)), 64, 1);
+    EXPECT_NEAR(double(p.Alpha(4, 0)), 128, 1);
+    EXPECT_NEAR(double(p.Alpha(5, 0)), 64, 1);
+    EXPECT_EQ(p.Alpha(2, 0), 0u);
+    EXPECT_EQ(p.Alpha(6, 0), 0u);
 }
 
 TEST(BoxBlur, PointSpreadsSymmetricallyAndKeepsItsAlpha) {
@@ -68,7 +83,7 @@ TEST(BoxBlur, PointSpreadsSymmetricallyAndKeepsItsAlpha) {
     // 225 splits evenly over a 3x3 box on both passes' rounding.
     p.At(10, 10) = Pack(225, 225, 225, 225);
     BoxBlur blur;
-    blur.BlurPixels(p.px.data(), p.w, p.h, 1, 1, 1);
+    blur.BlurPixels(p.px.data(), p.w, p.h, BoxWidth{1, 0}, BoxWidth{1, 0}, 1);
     EXPECT_EQ(p.AlphaSum(), 225);
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
@@ -79,7 +94,7 @@ TEST(BoxBlur, PointSpreadsSymmetricallyAndKeepsItsAlpha) {
     // Two passes make a tent: symmetric around the point, highest in it.
     Picture q(21, 21);
     q.At(10, 10) = Pack(0, 0, 0, 255);
-    blur.BlurPixels(q.px.data(), q.w, q.h, 2, 0, 2);
+    blur.BlurPixels(q.px.data(), q.w, q.h, BoxWidth{2, 0}, BoxWidth{}, 2);
     for (int d = 1; d <= 4; ++d) {
         EXPECT_EQ(q.Alpha(10 - d, 10), q.Alpha(10 + d, 10)) << d;
         EXPECT_LE(q.Alpha(10 + d, 10), q.Alpha(10 + d - 1, 10)) << d;
@@ -93,7 +108,7 @@ TEST(BoxBlur, StepEdgeRampsAndColourStaysUnderAlpha) {
     Picture p(30, 3);
     Square(p, 10, 0, 30, 3, Pack(200, 10, 0, 255));
     BoxBlur blur;
-    blur.BlurPixels(p.px.data(), p.w, p.h, 2, 0, 1);
+    blur.BlurPixels(p.px.data(), p.w, p.h, BoxWidth{2, 0}, BoxWidth{}, 1);
     EXPECT_EQ(p.Alpha(7, 1), 0u);
     EXPECT_EQ(p.Alpha(8, 1), 51u);
     EXPECT_EQ(p.Alpha(9, 1), 102u);
@@ -107,10 +122,11 @@ TEST(BoxBlur, StepEdgeRampsAndColourStaysUnderAlpha) {
 TEST(BoxBlur, PlaneAtThePictureEdgeTreatsOutsideAsEmpty) {
     std::vector<uint8_t> plane(5 * 5, 255);
     BoxBlur blur;
-    blur.BlurPlane(plane.data(), 5, 5, 1, 1, 1);
+    blur.BlurPlane(plane.data(), 5, 5, BoxWidth{1, 0}, BoxWidth{1, 0}, 1);
     EXPECT_EQ(plane[0], 113); // 4 of 9 covered
     EXPECT_EQ(plane[2 * 5 + 2], 255);
-    blur.BlurPlane(plane.data(), 0, 0, 1, 1, 1); // nothing to do, no crash
+    blur.BlurPlane(plane.data(), 0, 0, BoxWidth{1, 0}, BoxWidth{1, 0},
+                   1); // nothing to do, no crash
 }
 
 TEST(Filters, ColourMatrixIdentityKeepsPixelsAndOffsetsAddColour) {
