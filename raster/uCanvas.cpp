@@ -191,6 +191,10 @@ void Canvas::SetQuality(Quality quality) {
     state_->quality = quality;
 }
 
+Quality Canvas::GetQuality() const {
+    return state_->quality;
+}
+
 void Canvas::FillPath(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
                       const Matrix& toPixels, const ColorTransform& color) {
     try {

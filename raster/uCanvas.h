@@ -43,6 +43,7 @@ class Canvas {
 
     // Low draws without anti-aliasing; medium and above with it.
     void SetQuality(Quality quality);
+    Quality GetQuality() const;
 
     // Fills the area the segments enclose. `toPixels` maps segment (and
     // paint) coordinates to frame-buffer pixels; `color` is applied to every

@@ -161,7 +161,18 @@ void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix&
     if ((obj.blend == raster::BlendMode::Erase || obj.blend == raster::BlendMode::Alpha) &&
         layers_ == 0)
         return;
-    const raster::Matrix m = parent.Concat(obj.matrix);
+    raster::Matrix m = parent.Concat(obj.matrix);
+    if (obj.filters && masks_ == 0) {
+        // A filtered object is drawn as a picture placed on whole pixels;
+        // without anti-aliasing that picture is sampled half a pixel off the
+        // centres other drawing samples at.
+        m.tx = std::floor(m.tx);
+        m.ty = std::floor(m.ty);
+        if (canvas_.GetQuality() == raster::Quality::Low) {
+            m.tx += 0.5;
+            m.ty += 0.5;
+        }
+    }
     const raster::ColorTransform color = parentColor.Concat(obj.cxform);
     PushLayerFor(obj.blend, obj.filters.get());
     if (obj.blend == raster::BlendMode::Layer)
