@@ -31,6 +31,8 @@ constexpr size_t kMaxDepth = 64;
 // Layers and masks, open or pooled, never take more memory than this
 // together; those that would are ignored.
 constexpr size_t kMaxStackBytes = size_t(256) << 20;
+// Filters work on at most this many pixels (a 4K frame and more) at once.
+constexpr size_t kMaxFilterPixels = size_t(1) << 24;
 
 // A buffer of `size` zeroed elements from the pool (or new), within the
 // budget of `used` bytes; null when it does not fit.
@@ -410,6 +412,8 @@ void Canvas::State::FilterTop(const std::vector<Filter>& filters, double scaleX,
                  drawn.x1 + std::min(m.right, frame.x1), drawn.y1 + std::min(m.bottom, frame.y1)},
         frame);
     const int w = r.x1 - r.x0, h = r.y1 - r.y0;
+    if (static_cast<size_t>(w) * h > kMaxFilterPixels)
+        return; // drawn unfiltered rather than holding several copies of a huge frame
     filterPixels.resize(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
         std::memcpy(filterPixels.data() + static_cast<size_t>(y) * w,
