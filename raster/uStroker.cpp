@@ -47,9 +47,13 @@ double Stroker::PixelWidth(const StrokeStyle& style, const Matrix& m) {
     const double sx = std::sqrt(m.a * m.a + m.b * m.b);
     const double sy = std::sqrt(m.c * m.c + m.d * m.d);
     const double unscaled = style.unscaledPixelsPerUnit > 0 ? style.unscaledPixelsPerUnit : 0.05;
-    const double ex = style.scaleHorizontally ? sx : unscaled;
-    const double ey = style.scaleVertically ? sy : unscaled;
-    double w = style.width * (ex + ey) * 0.5;
+    // A line that scales in one direction only takes that direction's scale
+    // whole rather than half of it.
+    const double scale = style.scaleHorizontally && style.scaleVertically ? (sx + sy) * 0.5
+                         : style.scaleHorizontally                        ? sx
+                         : style.scaleVertically                          ? sy
+                                                                          : unscaled;
+    double w = style.width * scale;
     if (!(w >= 1.0))
         w = 1.0;
     return std::min(w, kMaxWidth);

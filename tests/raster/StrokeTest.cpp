@@ -54,12 +54,16 @@ TEST(StrokeWidth, ScaledByTheMatrixAveragedWhenUneven) {
     const std::vector<Segment> line = {Line(5, 32, 25, 32)};
     EXPECT_NEAR(StrokeArea(line, Style(4), uneven), 40 * 6.0, 0.5);
     EXPECT_NEAR(Stroker::PixelWidth(Style(4), uneven), 6.0, 1e-9);
-    // Not scaled horizontally: x counts as the stage's own 1/20.
+    // Scaled vertically only: the vertical scale whole, whatever x does.
     StrokeStyle fixedX = Style(40);
     fixedX.scaleHorizontally = false;
     Matrix big;
-    big.a = big.d = 0.5;
-    EXPECT_NEAR(Stroker::PixelWidth(fixedX, big), 40 * (0.05 + 0.5) / 2, 1e-9);
+    big.a = 3;
+    big.d = 0.5;
+    EXPECT_NEAR(Stroker::PixelWidth(fixedX, big), 40 * 0.5, 1e-9);
+    StrokeStyle fixedY = Style(40);
+    fixedY.scaleVertically = false;
+    EXPECT_NEAR(Stroker::PixelWidth(fixedY, big), 40 * 3.0, 1e-9);
     fixedX.scaleVertically = false;
     EXPECT_NEAR(Stroker::PixelWidth(fixedX, big), 2.0, 1e-9);
 }
