@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "chars/uBitmapDecode.h"
+#include "chars/uFilterList.h"
 
 namespace zembra::chars {
 
@@ -466,8 +467,13 @@ void Dictionary::DefineButton(swf::Reader& r, int buttonVersion) {
         rec.matrix = r.ReadMatrix();
         if (buttonVersion == 2) {
             rec.cxform = r.ReadCxform(true);
-            if (flags & 0x10)
-                SkipFilterList(r);
+            if (flags & 0x10) {
+                auto filters = std::make_shared<std::vector<raster::Filter>>();
+                if (!ReadFilterList(r, *filters))
+                    break;
+                if (!filters->empty())
+                    rec.filters = std::move(filters);
+            }
             if (flags & 0x20)
                 rec.blend = BlendFromByte(r.U8());
         }

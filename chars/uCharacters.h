@@ -9,6 +9,7 @@
 
 #include "chars/uMorphShape.h"
 #include "chars/uShape.h"
+#include "raster/uFilters.h"
 #include "swf/uSwfFile.h"
 
 namespace zembra::chars {
@@ -104,6 +105,7 @@ struct ButtonRecord {
     raster::Matrix matrix;
     raster::ColorTransform cxform;
     raster::BlendMode blend = raster::BlendMode::Normal;
+    std::shared_ptr<const std::vector<raster::Filter>> filters; // null: none
 };
 
 struct ButtonAction {

@@ -1,6 +1,7 @@
 #include "raster/uCanvas.h"
 #include "raster/uBlendModes.h"
 #include "raster/uCoverageRasterizer.h"
+#include "raster/uFilters.h"
 #include "raster/uPaintShader.h"
 #include "raster/uPathFlattener.h"
 #include "raster/uPixel.h"
@@ -30,6 +31,8 @@ constexpr size_t kMaxDepth = 64;
 // Layers and masks, open or pooled, never take more memory than this
 // together; those that would are ignored.
 constexpr size_t kMaxStackBytes = size_t(256) << 20;
+// Filters work on at most this many pixels (a 4K frame and more) at once.
+constexpr size_t kMaxFilterPixels = size_t(1) << 24;
 
 // A buffer of `size` zeroed elements from the pool (or new), within the
 // budget of `used` bytes; null when it does not fit.
@@ -82,6 +85,8 @@ struct Canvas::State {
     int width = 0, height = 0;         // of layers and masks; fixed while any is open
     int clipWidth = 0, clipHeight = 0; // no larger than the frame buffer
     CoverageRasterizer rasterizer;
+    FilterRunner filterRunner;
+    std::vector<uint32_t> filterPixels;
     PaintShader shader;
     SpanBlitter blitter;
     Stroker stroker;
@@ -160,6 +165,9 @@ struct Canvas::State {
             layers.back()->dirty = Union(layers.back()->dirty, d);
     }
 
+    // Runs filters over the innermost layer, spreading its dirty area.
+    void FilterTop(const std::vector<Filter>& filters, double scaleX, double scaleY);
+
     // Where draws may land now: the frame, within the mask they are clipped to.
     ClipRect DrawClip() const {
         ClipRect clip{0, 0, clipWidth, clipHeight};
@@ -183,6 +191,10 @@ Canvas::~Canvas() {
 
 void Canvas::SetQuality(Quality quality) {
     state_->quality = quality;
+}
+
+Quality Canvas::GetQuality() const {
+    return state_->quality;
 }
 
 void Canvas::FillPath(const std::vector<Segment>& segments, FillRule rule, const Paint& paint,
@@ -373,6 +385,54 @@ void Canvas::PopLayer(BlendMode mode) {
         std::fill_n(l->pixels.data() + static_cast<size_t>(y) * w + l->dirty.x0,
                     l->dirty.x1 - l->dirty.x0, 0u);
     s.layerPool.push_back(std::move(l));
+}
+
+void Canvas::PopLayer(BlendMode mode, const std::vector<Filter>& filters, double scaleX,
+                      double scaleY) {
+    State& s = *state_;
+    if (s.ignoredLayers == 0 && !s.layers.empty() && !filters.empty()) {
+        try {
+            s.FilterTop(filters, scaleX, scaleY);
+        } catch (const std::bad_alloc&) {
+            // No memory for the filters' work: the layer goes down as drawn.
+        }
+    }
+    PopLayer(mode);
+}
+
+void Canvas::State::FilterTop(const std::vector<Filter>& filters, double scaleX, double scaleY) {
+    Layer& l = *layers.back();
+    const ClipRect frame{0, 0, std::min(width, target.Width()), std::min(height, target.Height())};
+    const ClipRect drawn = Intersect(l.dirty, frame);
+    if (drawn.Empty())
+        return;
+    const FilterMargin m = FilterRunner::Margin(filters, scaleX, scaleY);
+    const ClipRect r = Intersect(
+        ClipRect{drawn.x0 - std::min(m.left, frame.x1), drawn.y0 - std::min(m.top, frame.y1),
+                 drawn.x1 + std::min(m.right, frame.x1), drawn.y1 + std::min(m.bottom, frame.y1)},
+        frame);
+    const int w = r.x1 - r.x0, h = r.y1 - r.y0;
+    if (static_cast<size_t>(w) * h > kMaxFilterPixels)
+        return; // drawn unfiltered rather than holding several copies of a huge frame
+    filterPixels.resize(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(filterPixels.data() + static_cast<size_t>(y) * w,
+                    l.pixels.data() + static_cast<size_t>(r.y0 + y) * width + r.x0,
+                    sizeof(uint32_t) * w);
+    filterRunner.Apply(filters, scaleX, scaleY, filterPixels.data(), w, h);
+    const Mask* clip = ActiveMask();
+    for (int y = 0; y < h; ++y) {
+        const uint32_t* src = filterPixels.data() + static_cast<size_t>(y) * w;
+        uint32_t* dst = l.pixels.data() + static_cast<size_t>(r.y0 + y) * width + r.x0;
+        if (!clip) {
+            std::memcpy(dst, src, sizeof(uint32_t) * w);
+            continue;
+        }
+        const uint8_t* cover = clip->cover.data() + static_cast<size_t>(r.y0 + y) * width + r.x0;
+        for (int x = 0; x < w; ++x)
+            dst[x] = ScalePixel(src[x], cover[x]);
+    }
+    l.dirty = Union(l.dirty, r);
 }
 
 } // namespace zembra::raster

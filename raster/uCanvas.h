@@ -10,6 +10,8 @@
 
 namespace zembra::raster {
 
+struct Filter;
+
 // The pixels the canvas draws into: 0xAABBGGRR premultiplied, row after row.
 class FrameBuffer {
   public:
@@ -41,6 +43,7 @@ class Canvas {
 
     // Low draws without anti-aliasing; medium and above with it.
     void SetQuality(Quality quality);
+    Quality GetQuality() const;
 
     // Fills the area the segments enclose. `toPixels` maps segment (and
     // paint) coordinates to frame-buffer pixels; `color` is applied to every
@@ -72,6 +75,11 @@ class Canvas {
     // canvas is destroyed are put down as Normal.
     void PushLayer();
     void PopLayer(BlendMode mode);
+    // The same, running `filters` over the layer's picture first: they may
+    // spread it past what was drawn (as far as the frame), and the mask in
+    // force clips what they make. `scaleX` and `scaleY` are frame-buffer
+    // pixels per stage pixel, the unit of the filters' sizes.
+    void PopLayer(BlendMode mode, const std::vector<Filter>& filters, double scaleX, double scaleY);
 
   private:
     struct State;

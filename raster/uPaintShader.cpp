@@ -193,7 +193,7 @@ void PaintShader::ShadeRadial(double px, double py, int len, uint32_t* out) cons
         if (S == SpreadMode::Pad) {
             for (int j = 0; j < n; ++j)
                 out[start + j] =
-                    colors[static_cast<int>(std::min(dist[j] * 255.0f + 0.5f, 255.0f))];
+                    colors[static_cast<int>(std::min(dist[j] * 255.0f, 255.0f))];
         } else {
             for (int j = 0; j < n; ++j)
                 out[start + j] = colors[SpreadIndex<S>(dist[j])];

@@ -47,9 +47,15 @@ double Stroker::PixelWidth(const StrokeStyle& style, const Matrix& m) {
     const double sx = std::sqrt(m.a * m.a + m.b * m.b);
     const double sy = std::sqrt(m.c * m.c + m.d * m.d);
     const double unscaled = style.unscaledPixelsPerUnit > 0 ? style.unscaledPixelsPerUnit : 0.05;
-    const double ex = style.scaleHorizontally ? sx : unscaled;
-    const double ey = style.scaleVertically ? sy : unscaled;
-    double w = style.width * (ex + ey) * 0.5;
+    // Lines that scale both ways grow with the square root of the area the
+    // matrix scales by (skews and uneven scales alike); one that scales in
+    // one direction only takes that direction's scale whole.
+    const double scale = style.scaleHorizontally && style.scaleVertically
+                             ? std::sqrt(std::fabs(m.a * m.d - m.b * m.c))
+                         : style.scaleHorizontally ? sx
+                         : style.scaleVertically   ? sy
+                                                   : unscaled;
+    double w = style.width * scale;
     if (!(w >= 1.0))
         w = 1.0;
     return std::min(w, kMaxWidth);

@@ -28,6 +28,9 @@ struct DisplayObject {
     bool visible = true;
     bool hasBackground = false;
     raster::Rgba background;
+    std::shared_ptr<const std::vector<raster::Filter>> filters; // null: none
+    // Kept for scripts to read; drawn as ordinary drawing.
+    bool cacheAsBitmap = false;
     // Placed by a frame (as opposed to created by a script): a rewind may
     // take it away.
     bool fromTimeline = true;

@@ -34,6 +34,12 @@ std::vector<raster::Segment> Rect(double x0, double y0, double x1, double y1) {
 
 void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
                                const raster::ColorTransform& color) {
+    if (lists_ == 0) {
+        // The stage's own zoom: filters scale with it, not with the objects'.
+        stageScaleX_ = std::hypot(toPixels.a, toPixels.b) * 20;
+        stageScaleY_ = std::hypot(toPixels.c, toPixels.d) * 20;
+    }
+    ++lists_;
     std::vector<int> maskEnds;
     for (const auto& [depth, obj] : s.children) {
         while (!maskEnds.empty() && depth > maskEnds.back()) {
@@ -42,7 +48,9 @@ void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& to
         }
         if (obj.clipDepth > 0) {
             canvas_.BeginMask();
+            ++masks_;
             DrawObject(obj, toPixels, raster::ColorTransform());
+            --masks_;
             canvas_.EndMask();
             maskEnds.push_back(obj.clipDepth);
             continue;
@@ -55,6 +63,19 @@ void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& to
         canvas_.PopMask();
         maskEnds.pop_back();
     }
+    --lists_;
+}
+
+void DisplayRenderer::PushLayerFor(raster::BlendMode blend, const raster::FilterList* filters) {
+    if (blend != raster::BlendMode::Normal || (filters && masks_ == 0))
+        canvas_.PushLayer();
+}
+
+void DisplayRenderer::PopLayerFor(raster::BlendMode blend, const raster::FilterList* filters) {
+    if (filters && masks_ == 0)
+        canvas_.PopLayer(blend, *filters, stageScaleX_, stageScaleY_);
+    else if (blend != raster::BlendMode::Normal)
+        canvas_.PopLayer(blend);
 }
 
 swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
@@ -140,11 +161,20 @@ void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix&
     if ((obj.blend == raster::BlendMode::Erase || obj.blend == raster::BlendMode::Alpha) &&
         layers_ == 0)
         return;
-    const raster::Matrix m = parent.Concat(obj.matrix);
+    raster::Matrix m = parent.Concat(obj.matrix);
+    if (obj.filters && masks_ == 0) {
+        // A filtered object is drawn as a picture placed on whole pixels;
+        // without anti-aliasing that picture is sampled half a pixel off the
+        // centres other drawing samples at.
+        m.tx = std::floor(m.tx);
+        m.ty = std::floor(m.ty);
+        if (canvas_.GetQuality() == raster::Quality::Low) {
+            m.tx += 0.5;
+            m.ty += 0.5;
+        }
+    }
     const raster::ColorTransform color = parentColor.Concat(obj.cxform);
-    const bool layered = obj.blend != raster::BlendMode::Normal;
-    if (layered)
-        canvas_.PushLayer();
+    PushLayerFor(obj.blend, obj.filters.get());
     if (obj.blend == raster::BlendMode::Layer)
         ++layers_;
     if (obj.hasBackground) {
@@ -159,8 +189,7 @@ void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix&
         DrawCharacter(obj.character, &obj, obj.ratio, obj.buttonState, m, color, 0);
     if (obj.blend == raster::BlendMode::Layer)
         --layers_;
-    if (layered)
-        canvas_.PopLayer(obj.blend);
+    PopLayerFor(obj.blend, obj.filters.get());
 }
 
 void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObject* obj,
@@ -217,9 +246,7 @@ void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObje
             const chars::Character* inner = dict_.Get(rec->characterId);
             if (!inner || inner == c)
                 continue;
-            const bool layered = rec->blend != raster::BlendMode::Normal;
-            if (layered)
-                canvas_.PushLayer();
+            PushLayerFor(rec->blend, rec->filters.get());
             if (inner->kind == chars::Kind::Sprite) {
                 // A sprite inside a button shows its first frame.
                 const auto* sprite = static_cast<const chars::SpriteChar*>(inner);
@@ -228,8 +255,7 @@ void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObje
                 DrawCharacter(inner, nullptr, 0, ButtonState::Up, m.Concat(rec->matrix),
                               color.Concat(rec->cxform), nesting + 1);
             }
-            if (layered)
-                canvas_.PopLayer(rec->blend);
+            PopLayerFor(rec->blend, rec->filters.get());
         }
         break;
     }

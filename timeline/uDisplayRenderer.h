@@ -35,8 +35,16 @@ class DisplayRenderer {
     void DrawEditText(const chars::EditTextChar& e, const raster::Matrix& m,
                       const raster::ColorTransform& color);
 
+    // Draws through a layer when the object blends or has filters.
+    void PushLayerFor(raster::BlendMode blend, const raster::FilterList* filters);
+    void PopLayerFor(raster::BlendMode blend, const raster::FilterList* filters);
+
     raster::Canvas& canvas_;
     int layers_ = 0; // enclosing objects drawn in Layer mode
+    int lists_ = 0;  // display lists being drawn (0: the next one is the stage)
+    int masks_ = 0;  // masks being drawn: filters make no difference to them
+    // Frame-buffer pixels per stage pixel, the unit of filter sizes.
+    double stageScaleX_ = 1, stageScaleY_ = 1;
     // Segments handed to the canvas in this drawing; past the bound the
     // rest of the picture is left out rather than taking forever.
     size_t segments_ = 0;

@@ -156,6 +156,10 @@ void Movie::ApplyProps(DisplayObject& obj, const Placement& p) {
         obj.hasBackground = true;
         obj.background = p.background;
     }
+    if (p.hasFilters)
+        obj.filters = p.filters;
+    if (p.hasCacheAsBitmap)
+        obj.cacheAsBitmap = p.cacheAsBitmap;
 }
 
 void Movie::InitObject(SpriteInstance& parent, DisplayObject& obj) {
@@ -286,6 +290,8 @@ void Movie::Seek(SpriteInstance& s, int frame) {
             obj.visible = ghost.visible;
             obj.hasBackground = ghost.hasBackground;
             obj.background = ghost.background;
+            obj.filters = ghost.filters;
+            obj.cacheAsBitmap = ghost.cacheAsBitmap;
             s.children.emplace(depth, std::move(obj));
             continue;
         }

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "chars/uCharacters.h"
+#include "chars/uFilterList.h"
 
 namespace zembra::timeline {
 
@@ -133,14 +134,22 @@ bool ReadPlacement(const swf::Tag& tag, int version, Placement& p) {
         p.hasClipDepth = true;
         p.clipDepth = r.U16();
     }
-    if (flags2 & 0x01)
-        chars::SkipFilterList(r);
+    if (flags2 & 0x01) {
+        auto filters = std::make_shared<std::vector<raster::Filter>>();
+        if (!chars::ReadFilterList(r, *filters))
+            return true; // what follows cannot be found
+        p.hasFilters = true;
+        if (!filters->empty())
+            p.filters = std::move(filters);
+    }
     if (flags2 & 0x02) {
         p.hasBlend = true;
         p.blend = chars::BlendFromByte(r.U8());
     }
-    if (flags2 & 0x04)
-        r.U8(); // cache as bitmap: drawn as ordinary drawing
+    if (flags2 & 0x04) {
+        p.hasCacheAsBitmap = true;
+        p.cacheAsBitmap = r.U8() != 0;
+    }
     if (flags2 & 0x20) {
         p.hasVisible = true;
         p.visible = r.U8() != 0;

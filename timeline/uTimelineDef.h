@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "raster/uFilters.h"
 #include "swf/uSwfFile.h"
 
 namespace zembra::timeline {
@@ -49,6 +51,10 @@ struct Placement {
     bool visible = true;
     bool hasBackground = false;
     raster::Rgba background; // opaque background behind the object's bounds
+    bool hasFilters = false;
+    std::shared_ptr<const std::vector<raster::Filter>> filters; // null: none
+    bool hasCacheAsBitmap = false;
+    bool cacheAsBitmap = false;
 };
 
 // False when the tag is too short to name a depth.

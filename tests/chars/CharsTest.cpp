@@ -1,14 +1,16 @@
 // Character definitions: how shape edges become fill and stroke paths,
 // gradient tables, bitmap formats, JPEG table merging, morph interpolation,
-// and damaged definitions.
+// filter lists, and damaged definitions.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include <stb_image_write.h>
 
 #include "chars/uBitmapDecode.h"
 #include "chars/uCharacters.h"
+#include "chars/uFilterList.h"
 #include "chars/uHtmlText.h"
 #include "tests/swf/uSwfBuilder.h"
 
@@ -412,4 +414,109 @@ TEST(HtmlText, StyledRunsBreaksAndEntities) {
     ASSERT_EQ(odd.size(), 1u); // still bold and italic from the outer tags
     EXPECT_EQ(odd[0].text, "t<unterminated");
     EXPECT_TRUE(odd[0].style.bold && odd[0].style.italic);
+}
+
+namespace {
+
+void PutFixed(std::vector<uint8_t>& b, double v, int fractionBits, int bytes) {
+    const int64_t raw = static_cast<int64_t>(std::llround(v * (int64_t(1) << fractionBits)));
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(static_cast<uint8_t>(raw >> (8 * i)));
+}
+
+void PutFloat(std::vector<uint8_t>& b, float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+}
+
+} // namespace
+
+TEST(FilterList, ReadsFieldsInTheirFixedPointForms) {
+    std::vector<uint8_t> b = {4};
+    // Drop shadow: colour, blur 5.5 x 3, angle 0.5 rad, distance -21,
+    // strength 1.5, inner + composite, 3 passes.
+    b.push_back(0);
+    b.insert(b.end(), {0x11, 0x22, 0x33, 0x80});
+    PutFixed(b, 5.5, 16, 4);
+    PutFixed(b, 3, 16, 4);
+    PutFixed(b, 0.5, 16, 4);
+    PutFixed(b, -21, 16, 4);
+    PutFixed(b, 1.5, 8, 2);
+    b.push_back(0x80 | 0x20 | 3);
+    // Blur 10 x 2, 2 passes.
+    b.push_back(1);
+    PutFixed(b, 10, 16, 4);
+    PutFixed(b, 2, 16, 4);
+    b.push_back(2 << 3);
+    // Bevel: the lit side's colour first; knockout, on top, 1 pass.
+    b.push_back(3);
+    b.insert(b.end(), {255, 0, 0, 255, 0, 0, 255, 255});
+    for (int i = 0; i < 4; ++i)
+        PutFixed(b, 4, 16, 4);
+    PutFixed(b, 1, 8, 2);
+    b.push_back(0x40 | 0x10 | 1);
+    // Colour matrix.
+    b.push_back(6);
+    for (int i = 0; i < 20; ++i)
+        PutFloat(b, i * 0.5f);
+    b.push_back(0xEE); // what follows the list
+
+    swf::Reader r(b.data(), b.size());
+    std::vector<raster::Filter> f;
+    ASSERT_TRUE(chars::ReadFilterList(r, f));
+    EXPECT_EQ(r.U8(), 0xEE);
+    ASSERT_EQ(f.size(), 4u);
+    EXPECT_EQ(f[0].kind, raster::Filter::Kind::DropShadow);
+    EXPECT_EQ(f[0].color.g, 0x22);
+    EXPECT_EQ(f[0].color.a, 0x80);
+    EXPECT_DOUBLE_EQ(f[0].blurX, 5.5);
+    EXPECT_DOUBLE_EQ(f[0].blurY, 3);
+    EXPECT_DOUBLE_EQ(f[0].angle, 0.5);
+    EXPECT_DOUBLE_EQ(f[0].distance, -21);
+    EXPECT_DOUBLE_EQ(f[0].strength, 1.5);
+    EXPECT_TRUE(f[0].inner);
+    EXPECT_FALSE(f[0].knockout);
+    EXPECT_TRUE(f[0].compositeSource);
+    EXPECT_EQ(f[0].passes, 3);
+    EXPECT_EQ(f[1].kind, raster::Filter::Kind::Blur);
+    EXPECT_DOUBLE_EQ(f[1].blurX, 10);
+    EXPECT_EQ(f[1].passes, 2);
+    EXPECT_EQ(f[2].kind, raster::Filter::Kind::Bevel);
+    EXPECT_EQ(f[2].highlight.r, 255);
+    EXPECT_EQ(f[2].color.b, 255);
+    EXPECT_TRUE(f[2].knockout && f[2].onTop);
+    EXPECT_FALSE(f[2].compositeSource);
+    EXPECT_EQ(f[2].passes, 1);
+    EXPECT_EQ(f[3].kind, raster::Filter::Kind::ColorMatrix);
+    ASSERT_EQ(f[3].matrix.size(), 20u);
+    EXPECT_FLOAT_EQ(f[3].matrix[19], 9.5f);
+}
+
+TEST(FilterList, DamagedListsStopWithoutReadingOrAllocatingPastTheData) {
+    // A convolution claiming a 255 x 255 kernel in a few bytes.
+    std::vector<uint8_t> b = {1, 5, 255, 255, 0, 0, 128, 63, 0, 0, 0, 0, 1, 2, 3};
+    swf::Reader r(b.data(), b.size());
+    std::vector<raster::Filter> f;
+    EXPECT_FALSE(chars::ReadFilterList(r, f));
+    EXPECT_TRUE(f.empty());
+    // An unknown filter, and a list cut short.
+    const std::vector<uint8_t> unknown = {1, 9, 0, 0};
+    swf::Reader r2(unknown.data(), unknown.size());
+    EXPECT_FALSE(chars::ReadFilterList(r2, f));
+    const std::vector<uint8_t> cut = {2, 1, 0, 0, 10, 0, 0, 0, 10, 0, 8};
+    swf::Reader r3(cut.data(), cut.size());
+    EXPECT_FALSE(chars::ReadFilterList(r3, f));
+    ASSERT_EQ(f.size(), 1u); // the whole blur before the cut is kept
+    EXPECT_DOUBLE_EQ(f[0].blurX, 10);
+    // Blur sizes beyond the player's range are cut down.
+    std::vector<uint8_t> big = {1, 1};
+    PutFixed(big, 30000, 16, 4);
+    PutFixed(big, -5, 16, 4);
+    big.push_back(1 << 3);
+    swf::Reader r4(big.data(), big.size());
+    ASSERT_TRUE(chars::ReadFilterList(r4, f));
+    EXPECT_DOUBLE_EQ(f[0].blurX, 255);
+    EXPECT_DOUBLE_EQ(f[0].blurY, 0);
 }

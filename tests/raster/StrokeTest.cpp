@@ -45,21 +45,29 @@ TEST(StrokeWidth, CapsAddToTheEnds) {
     EXPECT_NEAR(StrokeArea(line, mixed), 168.0, 0.3);
 }
 
-TEST(StrokeWidth, ScaledByTheMatrixAveragedWhenUneven) {
+TEST(StrokeWidth, ScaledByTheSquareRootOfTheAreaScaleWhenUneven) {
     const std::vector<Segment> twips = {Line(200, 640, 1000, 640)};
     EXPECT_NEAR(StrokeArea(twips, Style(80), Twips()), 160.0, 0.3);
-    // x twice y: the width grows by the average, 1.5.
+    // x twice y: the width grows by the square root of 2.
     Matrix uneven;
     uneven.a = 2;
     const std::vector<Segment> line = {Line(5, 32, 25, 32)};
-    EXPECT_NEAR(StrokeArea(line, Style(4), uneven), 40 * 6.0, 0.5);
-    EXPECT_NEAR(Stroker::PixelWidth(Style(4), uneven), 6.0, 1e-9);
-    // Not scaled horizontally: x counts as the stage's own 1/20.
+    EXPECT_NEAR(StrokeArea(line, Style(4), uneven), 40 * 4 * std::sqrt(2.0), 0.5);
+    EXPECT_NEAR(Stroker::PixelWidth(Style(4), uneven), 4 * std::sqrt(2.0), 1e-9);
+    // Skewed: the area the matrix scales by counts, not the axes' lengths.
+    Matrix skew;
+    skew.c = 3;
+    EXPECT_NEAR(Stroker::PixelWidth(Style(4), skew), 4.0, 1e-9);
+    // Scaled vertically only: the vertical scale whole, whatever x does.
     StrokeStyle fixedX = Style(40);
     fixedX.scaleHorizontally = false;
     Matrix big;
-    big.a = big.d = 0.5;
-    EXPECT_NEAR(Stroker::PixelWidth(fixedX, big), 40 * (0.05 + 0.5) / 2, 1e-9);
+    big.a = 3;
+    big.d = 0.5;
+    EXPECT_NEAR(Stroker::PixelWidth(fixedX, big), 40 * 0.5, 1e-9);
+    StrokeStyle fixedY = Style(40);
+    fixedY.scaleVertically = false;
+    EXPECT_NEAR(Stroker::PixelWidth(fixedY, big), 40 * 3.0, 1e-9);
     fixedX.scaleVertically = false;
     EXPECT_NEAR(Stroker::PixelWidth(fixedX, big), 2.0, 1e-9);
 }
