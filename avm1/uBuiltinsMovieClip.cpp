@@ -124,6 +124,78 @@ Value StopDrag(Runtime& rt, Object*, const Value&, Args&) {
     return Value::Undef();
 }
 
+Value SwapDepths(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    const Value& target = Arg(args, 0);
+    if (Object* o = target.AsObject()) {
+        if (o->kind == ObjKind::Clip && o->clip)
+            rt.host().SwapWith(c, o->clip);
+        return Value::Undef();
+    }
+    double d = rt.ToNumber(target);
+    if (std::isfinite(d))
+        rt.host().SwapDepths(c, static_cast<int>(d));
+    return Value::Undef();
+}
+
+enum { kToGlobal, kToLocal };
+
+Value ConvertPoint(Runtime& rt, Object* self, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    Object* pt = Arg(args, 0).AsObject();
+    if (!c || !pt)
+        return Value::Undef();
+    double x = rt.ToNumber(rt.GetMember(pt, "x"));
+    double y = rt.ToNumber(rt.GetMember(pt, "y"));
+    rt.host().ConvertPoint(c, x, y, self->nativeTag == kToGlobal);
+    rt.SetMember(pt, "x", Value::Num(x));
+    rt.SetMember(pt, "y", Value::Num(y));
+    return Value::Undef();
+}
+
+Value GetBounds(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    ClipId space = c;
+    if (!args.empty()) {
+        Object* o = Arg(args, 0).AsObject();
+        if (!o && Arg(args, 0).IsString())
+            o = rt.ResolveTarget(rt.ToString(Arg(args, 0)), c);
+        if (!o || o->kind != ObjKind::Clip || !o->clip)
+            return Value::Undef();
+        space = o->clip;
+    }
+    double x0 = 6710886.35, y0 = 6710886.35, x1 = 6710886.35, y1 = 6710886.35;
+    if (!rt.host().Bounds(c, space, x0, y0, x1, y1))
+        x0 = y0 = x1 = y1 = 6710886.35; // what the player gives for nothing drawn
+    Object* r = rt.NewPlain();
+    rt.SetMember(r, "xMin", Value::Num(x0));
+    rt.SetMember(r, "xMax", Value::Num(x1));
+    rt.SetMember(r, "yMin", Value::Num(y0));
+    rt.SetMember(r, "yMax", Value::Num(y1));
+    return Value::Obj(r);
+}
+
+Value HitTest(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    if (args.size() >= 2) {
+        double x = NumArg(rt, args, 0), y = NumArg(rt, args, 1);
+        bool shape = rt.ToBoolean(Arg(args, 2));
+        return Value::Bool(rt.host().HitTestPoint(c, x, y, shape));
+    }
+    Object* o = Arg(args, 0).AsObject();
+    if (!o && Arg(args, 0).IsString())
+        o = rt.ResolveTarget(rt.ToString(Arg(args, 0)), c);
+    if (!o || o->kind != ObjKind::Clip || !o->clip)
+        return Value::Bool(false);
+    return Value::Bool(rt.host().HitTestClip(c, o->clip));
+}
+
 Value ClipToString(Runtime& rt, Object*, const Value& thisv, Args&) {
     ClipId c = ThisClip(thisv);
     return Value::Str(c ? rt.ClipPath(c, false) : std::string());
@@ -161,6 +233,12 @@ void InstallMovieClip(Runtime& rt) {
     Def(rt, p, "stopDrag", StopDrag);
     Def(rt, p, "toString", ClipToString);
     Def(rt, p, "getURL", GetUrl);
+    Def(rt, p, "swapDepths", SwapDepths);
+    Def(rt, p, "localToGlobal", ConvertPoint, kToGlobal);
+    Def(rt, p, "globalToLocal", ConvertPoint, kToLocal);
+    Def(rt, p, "getBounds", GetBounds);
+    Def(rt, p, "getRect", GetBounds);
+    Def(rt, p, "hitTest", HitTest);
 }
 
 } // namespace zembra::avm1

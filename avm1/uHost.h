@@ -37,6 +37,9 @@ enum class ClipProp : int {
     Count
 };
 
+// What a clip handle names: the engine gives each kind its own object.
+enum class ClipKind { None, Clip, Button, TextField };
+
 class Host {
   public:
     virtual ~Host() = default;
@@ -118,6 +121,31 @@ class Host {
     // The Call action: runs the actions of a frame (number or label) of the
     // clip now, without moving the playhead.
     virtual void CallFrame(ClipId clip, const std::string& frame) { (void)clip, (void)frame; }
+
+    virtual ClipKind KindOf(ClipId clip) { return clip ? ClipKind::Clip : ClipKind::None; }
+    // localToGlobal (toGlobal) and globalToLocal, in pixels.
+    virtual void ConvertPoint(ClipId clip, double& x, double& y, bool toGlobal) {
+        (void)clip, (void)x, (void)y, (void)toGlobal;
+    }
+    // getBounds: the clip's drawn bounds in the space of `space`, in
+    // pixels; false when the clip draws nothing.
+    virtual bool Bounds(ClipId clip, ClipId space, double& xMin, double& yMin, double& xMax,
+                        double& yMax) {
+        (void)clip, (void)space, (void)xMin, (void)yMin, (void)xMax, (void)yMax;
+        return false;
+    }
+    // hitTest(x, y, shapeFlag) with stage pixels, and hitTest(other).
+    virtual bool HitTestPoint(ClipId clip, double x, double y, bool shape) {
+        (void)clip, (void)x, (void)y, (void)shape;
+        return false;
+    }
+    virtual bool HitTestClip(ClipId clip, ClipId other) {
+        (void)clip, (void)other;
+        return false;
+    }
+    // swapDepths(depth) and swapDepths(otherClip).
+    virtual void SwapDepths(ClipId clip, int depth) { (void)clip, (void)depth; }
+    virtual void SwapWith(ClipId clip, ClipId other) { (void)clip, (void)other; }
 };
 
 } // namespace zembra::avm1

@@ -1,5 +1,6 @@
 #include "avm1/uRuntime.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -38,6 +39,11 @@ bool ArrayIndex(const std::string& s, uint32_t& out) {
         return false;
     out = static_cast<uint32_t>(v);
     return true;
+}
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -82,6 +88,7 @@ template <class F> bool Runtime::Guarded(F&& f) {
     if (outer) {
         stepsLeft_ = limits.stepsPerEntry;
         lastAbort_ = nullptr;
+        deadline_ = limits.secondsPerEntry > 0 ? SteadySeconds() + limits.secondsPerEntry : 0;
     }
     ++entryDepth_;
     bool ok = true;
@@ -212,6 +219,37 @@ void Runtime::Tick() {
                 Call(copy.fn, Value::Undef(), a);
         });
     }
+}
+
+bool Runtime::ConstructClip(ClipId clip, const std::string& linkage) {
+    return Guarded([&] {
+        Object* ctor = RegisteredClass(linkage);
+        Object* o = ClipObject(clip);
+        if (!ctor || !o)
+            return;
+        Object* proto = GetMember(ctor, "prototype").AsObject();
+        if (proto)
+            o->proto = proto;
+        o->Put("__constructor__", Value::Obj(ctor), kDontEnum);
+        if (version_ <= 6)
+            o->Put("constructor", Value::Obj(ctor), kDontEnum);
+        Args none;
+        Call(Value::Obj(ctor), Value::Obj(o), none, proto, true);
+    });
+}
+
+bool Runtime::BroadcastTo(const std::string& object, const std::string& message,
+                          const std::vector<Value>& args) {
+    return Guarded([&] {
+        Object* target = GetMember(global, object).AsObject();
+        if (!target)
+            return;
+        Args a;
+        a.push_back(Value::Str(message));
+        for (const Value& v : args)
+            a.push_back(v);
+        CallMethod(Value::Obj(target), "broadcastMessage", a);
+    });
 }
 
 Object* Runtime::ClipObject(ClipId clip) {
@@ -373,6 +411,9 @@ void Runtime::Charge(uint64_t n) {
         throw ScriptAbort{"script ran too long"};
     }
     stepsLeft_ -= n;
+    // The clock is read now and then: reading it costs more than a step.
+    if (deadline_ > 0 && (++clockChecks_ & 1023) == 0 && SteadySeconds() > deadline_)
+        throw ScriptAbort{"script ran too long"};
 }
 
 void Runtime::CheckString(const std::string& s) {

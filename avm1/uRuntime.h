@@ -60,6 +60,7 @@ struct Limits {
     size_t stringBytes = 16u << 20;
     size_t objects = 2'000'000;
     double arrayLength = 1 << 24; // dense operations past this are refused
+    double secondsPerEntry = 0;   // wall-clock budget of one entry; 0: none
 };
 
 class Runtime {
@@ -93,6 +94,12 @@ class Runtime {
     void SetClipVariable(ClipId clip, const std::string& name, const std::string& value);
     // The class a linkage name was registered to (Object.registerClass).
     Object* RegisteredClass(const std::string& linkage);
+    // Makes the clip an instance of the class registered for `linkage` and
+    // runs its constructor on it.
+    bool ConstructClip(ClipId clip, const std::string& linkage);
+    // _global[object].broadcastMessage(message): Key, Mouse, Stage events.
+    bool BroadcastTo(const std::string& object, const std::string& message,
+                     const std::vector<Value>& args = {});
     // Frees what no script can reach any more. Only between entries.
     void CollectGarbage();
     size_t HeapSize() const { return heap_.size(); }
@@ -221,6 +228,8 @@ class Runtime {
     size_t heapAtLastCollect_ = 0;
     std::unordered_map<ClipId, Object*> clips_;
     uint64_t stepsLeft_ = 0;
+    uint64_t clockChecks_ = 0;
+    double deadline_ = 0; // steady-clock seconds; 0: none
     int depth_ = 0;
     int entryDepth_ = 0;
     const char* lastAbort_ = nullptr;
