@@ -56,7 +56,7 @@ Value CreateEmpty(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (!c)
         return Value::Undef();
     std::string name = StrArg(rt, args, 0);
-    int depth = static_cast<int>(NumArg(rt, args, 1));
+    int depth = ToInt32(NumArg(rt, args, 1));
     ClipId n = rt.host().CreateEmpty(c, name, depth);
     return Value::Obj(rt.ClipObject(n));
 }
@@ -66,7 +66,7 @@ Value Duplicate(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (!c)
         return Value::Undef();
     std::string name = StrArg(rt, args, 0);
-    int depth = static_cast<int>(NumArg(rt, args, 1));
+    int depth = ToInt32(NumArg(rt, args, 1));
     ClipId n = rt.host().Duplicate(c, name, depth);
     return Value::Obj(rt.ClipObject(n));
 }
@@ -77,7 +77,7 @@ Value Attach(Runtime& rt, Object*, const Value& thisv, Args& args) {
         return Value::Undef();
     std::string linkage = StrArg(rt, args, 0);
     std::string name = StrArg(rt, args, 1);
-    int depth = static_cast<int>(NumArg(rt, args, 2));
+    int depth = ToInt32(NumArg(rt, args, 2));
     ClipId n = rt.host().Attach(c, linkage, name, depth);
     Object* o = rt.ClipObject(n);
     if (o) {
@@ -136,7 +136,7 @@ Value SwapDepths(Runtime& rt, Object*, const Value& thisv, Args& args) {
     }
     double d = rt.ToNumber(target);
     if (std::isfinite(d))
-        rt.host().SwapDepths(c, static_cast<int>(d));
+        rt.host().SwapDepths(c, ToInt32(d));
     return Value::Undef();
 }
 

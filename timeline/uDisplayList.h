@@ -40,6 +40,7 @@ struct DisplayObject {
     // Placed by a frame (as opposed to created by a script): a rewind may
     // take it away.
     bool fromTimeline = true;
+    int placeFrame = -1;                    // the parent's frame whose placement made it
     std::unique_ptr<SpriteInstance> sprite; // sprites only
     ButtonState buttonState = ButtonState::Up;
     // The script engine's handle (0: not scriptable: shapes, static text).

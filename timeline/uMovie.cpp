@@ -74,7 +74,12 @@ void Movie::SetScriptBudget(const ScriptBudget& budget) {
 bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     opened_ = false;
     jobs_.clear();
+    early_.clear();
+    constructing_.clear();
+    exportFrames_.clear();
+    rootFramesReached_ = -1;
     root_ = SpriteInstance();
+    rootProps_ = DisplayObject();
     rt_.reset();
     host_.reset();
     if (!file_.Open(std::move(bytes), error))
@@ -86,8 +91,11 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     initDone_.clear();
     bool haveBackground = false;
     ScriptBudget budget = budget_;
+    int frame = 0;
     for (const swf::Tag& tag : file_.Tags()) {
         dict_.Define(tag);
+        if (tag.code == swf::tags::ShowFrame)
+            ++frame;
         if (tag.code == swf::tags::SetBackgroundColor && !haveBackground) {
             haveBackground = true;
             // The colour of the first frame shows from the start.
@@ -99,8 +107,10 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
             for (uint16_t i = 0; i < count && !r.Overrun() && !r.AtEnd(); ++i) {
                 const uint16_t id = r.U16();
                 const std::string name = r.String(version);
-                if (!r.Overrun())
+                if (!r.Overrun() && !exports_.count(Lower(name))) {
                     exports_[Lower(name)] = id;
+                    exportFrames_[Lower(name)] = frame;
+                }
             }
         } else if (tag.code == swf::tags::ScriptLimits) {
             swf::Reader r = tag.Read();
@@ -178,9 +188,15 @@ void Movie::Advance() {
     } else {
         const double rate = Header().frameRate;
         timeMs_ += rate > 0 ? 1000.0 / rate : 1;
-        BroadcastClipEvent(clipevents::EnterFrame, "onEnterFrame");
-        RunQueue();
+        // The clips there before the frame get its enterFrame, after the
+        // frame's removals and ahead of its actions.
+        std::vector<avm1::ClipId> clips;
+        CollectClips(root_, clips, 0);
         AdvanceInstance(root_);
+        std::deque<Job> frameJobs;
+        frameJobs.swap(jobs_);
+        BroadcastClipEvent(clips, clipevents::EnterFrame, "onEnterFrame");
+        jobs_.insert(jobs_.end(), frameJobs.begin(), frameJobs.end());
     }
     RunQueue();
     rt_->Tick();
@@ -217,33 +233,38 @@ void Movie::AdvanceInstance(SpriteInstance& s) {
     }
 }
 
+void Movie::QueueFrameActions(SpriteInstance& s, int index) {
+    const auto& tags = s.def->frames[static_cast<size_t>(index)].tags;
+    // A sprite's init actions run once, before the frame's own actions.
+    for (const swf::Tag& tag : tags) {
+        if (tag.code != swf::tags::DoInitAction || tag.length < 2)
+            continue;
+        swf::Reader r = tag.Read();
+        const uint16_t id = r.U16();
+        if (initDone_.insert(id).second)
+            jobs_.push_back({Job::Kind::Code, s.clipId, tag.data + 2, tag.length - 2u, {}, false});
+    }
+    for (const swf::Tag& tag : tags)
+        if (tag.code == swf::tags::DoAction)
+            jobs_.push_back({Job::Kind::Code, s.clipId, tag.data, tag.length, {}, false});
+}
+
 void Movie::ApplyFrame(SpriteInstance& s, int index, bool queueActions) {
     if (!s.def || index < 0 || index >= s.FrameCount())
         return;
+    if (&s == &root_)
+        rootFramesReached_ = std::max(rootFramesReached_, index);
     const int version = Header().version;
     const auto& tags = s.def->frames[static_cast<size_t>(index)].tags;
-    if (queueActions) {
-        // A sprite's init actions run once, before the frame's own actions.
-        for (const swf::Tag& tag : tags) {
-            if (tag.code != swf::tags::DoInitAction || tag.length < 2)
-                continue;
-            swf::Reader r = tag.Read();
-            const uint16_t id = r.U16();
-            if (initDone_.insert(id).second)
-                jobs_.push_back(
-                    {Job::Kind::Code, s.clipId, tag.data + 2, tag.length - 2u, {}, false});
-        }
-        for (const swf::Tag& tag : tags)
-            if (tag.code == swf::tags::DoAction)
-                jobs_.push_back({Job::Kind::Code, s.clipId, tag.data, tag.length, {}, false});
-    }
+    if (queueActions)
+        QueueFrameActions(s, index);
     for (const swf::Tag& tag : tags) {
         if (++work_ > kMaxTagWorkPerFrame)
             return;
         if (IsPlaceTag(tag.code)) {
             Placement p;
             if (ReadPlacement(tag, version, p))
-                Place(s, p);
+                Place(s, p, index);
         } else if (IsRemoveTag(tag.code)) {
             Remove(s, RemovedDepth(tag));
         } else if (tag.code == swf::tags::SetBackgroundColor && &s == &root_) {
@@ -286,8 +307,13 @@ std::string Movie::LinkageOf(uint16_t characterId) const {
 }
 
 uint16_t Movie::ExportedId(const std::string& linkage) const {
-    auto it = exports_.find(Lower(linkage));
-    return it == exports_.end() ? 0 : it->second;
+    // A name is known once the main timeline has reached its frame.
+    const std::string key = Lower(linkage);
+    auto it = exports_.find(key);
+    auto frame = exportFrames_.find(key);
+    if (it == exports_.end() || frame == exportFrames_.end() || frame->second > rootFramesReached_)
+        return 0;
+    return it->second;
 }
 
 void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
@@ -317,31 +343,35 @@ void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
         inst->def = obj.character == &emptySprite_ ? &emptyDef_ : SpriteTimeline(obj.characterId);
     SpriteInstance* raw = inst.get();
     obj.sprite = std::move(inst);
+    QueueClipEvent(early_, id, &obj, clipevents::Initialize, nullptr);
+    QueueClipEvent(constructing_, id, &obj, clipevents::Construct, nullptr);
     if (obj.fromTimeline) {
         const std::string linkage = LinkageOf(obj.characterId);
         if (!linkage.empty() && rt_->RegisteredClass(linkage))
-            jobs_.push_back({Job::Kind::Construct, id, nullptr, 0, linkage, false});
+            constructing_.push_back({Job::Kind::Construct, id, nullptr, 0, linkage, false});
     }
-    QueueClipEvent(id, &obj, clipevents::Initialize | clipevents::Construct, nullptr);
+    // The load handler runs before the clip's first frame's actions, which
+    // run before those of the clips that frame places.
+    QueueClipEvent(jobs_, id, &obj, clipevents::Load, nullptr);
     if (raw->def) {
         ApplyFrame(*raw, 0, true);
         raw->frame = 0;
     }
-    QueueClipEvent(id, &obj, clipevents::Load, nullptr);
 }
 
 void Movie::Destroy(DisplayObject& obj) {
     if (!obj.clipId)
         return;
     const avm1::ClipId id = obj.clipId;
-    // The unload handlers run after the clip has left the list.
-    QueueClipEvent(id, &obj, clipevents::Unload, "onUnload", 0, true);
+    // Children unload first; the handlers run after the clips have left
+    // the list, before the frame's actions.
     if (obj.sprite)
         for (auto& [depth, child] : obj.sprite->children) {
             (void)depth;
             Destroy(child);
         }
-    jobs_.push_back({Job::Kind::Forget, id, nullptr, 0, {}, true});
+    QueueClipEvent(early_, id, &obj, clipevents::Unload, "onUnload", 0, true);
+    early_.push_back({Job::Kind::Forget, id, nullptr, 0, {}, true});
     host_->Unregister(id, obj.name);
     obj.clipId = 0;
     if (obj.sprite)
@@ -352,16 +382,24 @@ void Movie::Destroy(DisplayObject& obj) {
         dragClip_ = 0;
 }
 
-void Movie::Place(SpriteInstance& s, const Placement& p) {
+void Movie::Place(SpriteInstance& s, const Placement& p, int frame) {
     auto it = s.children.find(p.depth);
     if (it == s.children.end() || !p.move) {
-        if (!p.hasCharacter || it != s.children.end())
+        if (!p.hasCharacter)
             return;
+        if (it != s.children.end()) {
+            // A new placement at a taken depth replaces what the timeline put
+            // there; what a script put there stays.
+            if (!it->second.fromTimeline)
+                return;
+            Remove(s, p.depth);
+        }
         if (objectCount_ >= kMaxDisplayObjects)
             return;
         DisplayObject& obj = s.children[p.depth];
         ++objectCount_;
         obj.characterId = p.characterId;
+        obj.placeFrame = frame;
         obj.clipActions = p.clipActions;
         ApplyProps(obj, p);
         InitObject(s, p.depth, obj);
@@ -433,10 +471,13 @@ void Movie::Seek(SpriteInstance& s, int frame) {
                     continue;
                 auto it = want.find(p.depth);
                 if (it == want.end() || !p.move) {
-                    if (!p.hasCharacter || it != want.end())
+                    if (!p.hasCharacter)
                         continue;
+                    if (it != want.end())
+                        want.erase(it);
                     DisplayObject& obj = want[p.depth];
                     obj.characterId = p.characterId;
+                    obj.placeFrame = i;
                     obj.clipActions = p.clipActions;
                     ApplyProps(obj, p);
                 } else {
@@ -449,12 +490,16 @@ void Movie::Seek(SpriteInstance& s, int frame) {
             }
         }
     }
+    // The target frame's actions go before those of the clips it places.
+    QueueFrameActions(s, frame);
     std::map<int, DisplayObject> old = std::move(s.children);
     s.children.clear();
     for (auto& [depth, ghost] : want) {
         auto it = old.find(depth);
+        // The instance stays when the very same placement made it.
         if (it != old.end() && it->second.fromTimeline &&
-            it->second.characterId == ghost.characterId) {
+            it->second.characterId == ghost.characterId &&
+            it->second.placeFrame == ghost.placeFrame) {
             DisplayObject obj = std::move(it->second);
             old.erase(it);
             if (!obj.scriptMoved) {
@@ -500,15 +545,10 @@ void Movie::Seek(SpriteInstance& s, int frame) {
         Destroy(obj);
     }
     s.frame = frame;
-    // The target frame's actions (its placements were replayed above).
-    const auto& tags = s.def->frames[static_cast<size_t>(frame)].tags;
-    for (const swf::Tag& tag : tags)
-        if (tag.code == swf::tags::DoAction)
-            jobs_.push_back({Job::Kind::Code, s.clipId, tag.data, tag.length, {}, false});
 }
 
-void Movie::QueueClipEvent(avm1::ClipId clip, const DisplayObject* obj, uint32_t mask,
-                           const char* method, uint8_t key, bool evenIfGone) {
+void Movie::QueueClipEvent(std::deque<Job>& queue, avm1::ClipId clip, const DisplayObject* obj,
+                           uint32_t mask, const char* method, uint8_t key, bool evenIfGone) {
     if (!clip)
         return;
     if (obj)
@@ -518,10 +558,10 @@ void Movie::QueueClipEvent(avm1::ClipId clip, const DisplayObject* obj, uint32_t
             if ((mask & clipevents::KeyPress) && !(a.events & ~clipevents::KeyPress & mask) &&
                 a.key != key)
                 continue;
-            jobs_.push_back({Job::Kind::Code, clip, a.code, a.size, {}, evenIfGone});
+            queue.push_back({Job::Kind::Code, clip, a.code, a.size, {}, evenIfGone});
         }
     if (method)
-        jobs_.push_back({Job::Kind::Method, clip, nullptr, 0, method, evenIfGone});
+        queue.push_back({Job::Kind::Method, clip, nullptr, 0, method, evenIfGone});
 }
 
 void Movie::CollectClips(SpriteInstance& s, std::vector<avm1::ClipId>& out, int nesting) {
@@ -539,10 +579,17 @@ void Movie::CollectClips(SpriteInstance& s, std::vector<avm1::ClipId>& out, int 
 void Movie::BroadcastClipEvent(uint32_t mask, const char* method, uint8_t key) {
     std::vector<avm1::ClipId> clips;
     CollectClips(root_, clips, 0);
+    BroadcastClipEvent(clips, mask, method, key);
+}
+
+void Movie::BroadcastClipEvent(std::vector<avm1::ClipId> clips, uint32_t mask, const char* method,
+                               uint8_t key) {
+    // Newest clips first: handles grow with creation.
+    std::sort(clips.begin(), clips.end(), [](avm1::ClipId a, avm1::ClipId b) { return a > b; });
     for (avm1::ClipId id : clips) {
         ScriptHost::Place place;
         if (host_->Find(id, place))
-            QueueClipEvent(id, place.obj, mask, method, key);
+            QueueClipEvent(jobs_, id, place.obj, mask, method, key);
     }
 }
 
@@ -553,9 +600,12 @@ void Movie::ConstructClass(avm1::ClipId clip, const std::string& linkage) {
 void Movie::RunQueue() {
     // Jobs may queue more (a goto's target frame); the bound keeps a movie
     // that keeps jumping from holding the frame forever.
-    while (!jobs_.empty()) {
-        Job j = std::move(jobs_.front());
-        jobs_.pop_front();
+    while (!early_.empty() || !constructing_.empty() || !jobs_.empty()) {
+        std::deque<Job>& from = !early_.empty()          ? early_
+                                : !constructing_.empty() ? constructing_
+                                                         : jobs_;
+        Job j = std::move(from.front());
+        from.pop_front();
         if (j.kind == Job::Kind::Forget) {
             host_->Forget(j.clip);
             rt_->ForgetClip(j.clip);
@@ -635,7 +685,7 @@ void Movie::CallFrame(SpriteInstance& target, int frame) {
 
 DisplayObject* Movie::NewScriptObject(avm1::ClipId parent, int depth, SpriteInstance** owner) {
     SpriteInstance* s = host_->Instance(parent);
-    if (!s || depth < -kScriptDepthBase || depth > kMaxScriptDepth - kScriptDepthBase)
+    if (!s || depth < -kScriptDepthBase || depth >= kMaxScriptDepth)
         return nullptr;
     if (s->nesting >= kMaxNesting)
         return nullptr;
@@ -719,10 +769,14 @@ void Movie::RemoveClip(avm1::ClipId clip) {
         return;
     // The unload handlers run now, and the clip is gone when the script
     // goes on; the frame's other jobs keep their turn.
-    std::deque<Job> later;
+    std::deque<Job> early, constructing, later;
+    early.swap(early_);
+    constructing.swap(constructing_);
     later.swap(jobs_);
     Remove(*place.owner, place.depth);
     RunQueue();
+    early_.swap(early);
+    constructing_.swap(constructing);
     jobs_.swap(later);
 }
 

@@ -35,6 +35,7 @@ constexpr size_t kMaxJobsPerFrame = 1u << 16;
 // Depths scripts give are counted from here in the display list; the
 // timeline's own depths lie below.
 constexpr int kScriptDepthBase = 16384;
+// Script depths go up to just below this one.
 constexpr int kMaxScriptDepth = 2130690045;
 
 // How long scripts may run.
@@ -71,6 +72,9 @@ class Movie {
     raster::Rgba Background() const { return background_; }
     const SpriteInstance& Root() const { return root_; }
     SpriteInstance& Root() { return root_; }
+    // The main timeline's own transform, colour and visibility, which
+    // scripts may change.
+    DisplayObject& RootProps() { return rootProps_; }
     chars::Dictionary& Dictionary() { return dict_; }
 
     // Pointer handling for buttons and clip events: `stagePoint` in twips
@@ -122,7 +126,8 @@ class Movie {
     void AdvanceInstance(SpriteInstance& s);
     // Applies frame `index`'s tags to the live display list.
     void ApplyFrame(SpriteInstance& s, int index, bool queueActions);
-    void Place(SpriteInstance& s, const Placement& p);
+    void QueueFrameActions(SpriteInstance& s, int index);
+    void Place(SpriteInstance& s, const Placement& p, int frame);
     static void ApplyProps(DisplayObject& obj, const Placement& p);
     void UpdateButtons(DisplayObject* hover);
     void Remove(SpriteInstance& s, int depth);
@@ -133,10 +138,13 @@ class Movie {
     void Destroy(DisplayObject& obj);
     void Seek(SpriteInstance& s, int frame);
     void RunQueue();
-    void QueueClipEvent(avm1::ClipId clip, const DisplayObject* obj, uint32_t mask,
-                        const char* method, uint8_t key = 0, bool evenIfGone = false);
+    void QueueClipEvent(std::deque<Job>& queue, avm1::ClipId clip, const DisplayObject* obj,
+                        uint32_t mask, const char* method, uint8_t key = 0,
+                        bool evenIfGone = false);
     void CollectClips(SpriteInstance& s, std::vector<avm1::ClipId>& out, int nesting);
     void BroadcastClipEvent(uint32_t mask, const char* method, uint8_t key = 0);
+    void BroadcastClipEvent(std::vector<avm1::ClipId> clips, uint32_t mask, const char* method,
+                            uint8_t key = 0);
     void CountObjects(const SpriteInstance& s, size_t& n) const;
     bool ButtonHit(const DisplayObject& obj, const raster::Matrix& m, raster::Point p);
     DisplayObject* FindButton(SpriteInstance& s, const raster::Matrix& m, raster::Point p,
@@ -157,9 +165,16 @@ class Movie {
     chars::SpriteChar emptySprite_; // its character
     std::map<uint16_t, std::unique_ptr<TimelineDef>> spriteDefs_;
     SpriteInstance root_;
+    DisplayObject rootProps_;
     std::unique_ptr<ScriptHost> host_;
     std::unique_ptr<avm1::Runtime> rt_;
+    // Jobs run in three turns: initialize and unload handlers first, then
+    // construction, then frame actions, load handlers and the rest.
+    std::deque<Job> early_;
+    std::deque<Job> constructing_;
     std::deque<Job> jobs_;
+    std::map<std::string, int> exportFrames_; // lower-cased linkage -> root frame of its tag
+    int rootFramesReached_ = -1;
     std::map<std::string, uint16_t> exports_; // lower-cased linkage name -> character id
     std::set<uint16_t> initDone_;             // sprites whose init actions ran
     ScriptBudget budget_;

@@ -188,8 +188,11 @@ void MoviePlayer::Render(raster::FrameBuffer& out) {
     raster::Canvas canvas(out);
     canvas.SetQuality(d.quality);
     timeline::DisplayRenderer renderer(canvas, d.movie.Dictionary());
-    renderer.DrawList(d.movie.Root(), d.StageToPixels(out.Width(), out.Height()),
-                      raster::ColorTransform());
+    const timeline::DisplayObject& root = d.movie.RootProps();
+    if (!root.visible)
+        return;
+    renderer.DrawList(d.movie.Root(),
+                      d.StageToPixels(out.Width(), out.Height()).Concat(root.matrix), root.cxform);
 }
 
 } // namespace zembra::movie

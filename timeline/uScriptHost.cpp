@@ -167,7 +167,7 @@ raster::Matrix ScriptHost::WorldMatrix(ClipId clip) {
         acc = p.obj->matrix.Concat(acc);
         c = p.owner ? p.owner->clipId : 0;
     }
-    return acc;
+    return movie_.RootProps().matrix.Concat(acc);
 }
 
 // ---- Output
@@ -288,18 +288,18 @@ double ScriptHost::GetProperty(ClipId clip, ClipProp prop) {
     Place p;
     if (!Find(clip, p))
         return 0;
-    DisplayObject* obj = p.obj;
+    DisplayObject* obj = p.obj ? p.obj : &movie_.RootProps();
     switch (prop) {
     case ClipProp::X:
-        return obj ? obj->matrix.tx / 20 : 0;
+        return obj->matrix.tx / 20;
     case ClipProp::Y:
-        return obj ? obj->matrix.ty / 20 : 0;
+        return obj->matrix.ty / 20;
     case ClipProp::XScale:
-        return obj ? Transform(*obj).xscale : 100;
+        return Transform(*obj).xscale;
     case ClipProp::YScale:
-        return obj ? Transform(*obj).yscale : 100;
+        return Transform(*obj).yscale;
     case ClipProp::Rotation:
-        return obj ? Transform(*obj).rotation : 0;
+        return Transform(*obj).rotation;
     case ClipProp::CurrentFrame:
         return p.inst ? std::max(1, p.inst->frame + 1) : 1;
     case ClipProp::TotalFrames:
@@ -307,21 +307,21 @@ double ScriptHost::GetProperty(ClipId clip, ClipProp prop) {
         if (!p.inst)
             return 1;
         int n = p.inst->FrameCount();
-        if (!obj)
+        if (!p.obj)
             n = std::max(n, static_cast<int>(movie_.Header().frameCount));
         return std::max(1, n);
     }
     case ClipProp::Alpha:
-        return obj ? obj->cxform.aMul * 100 : 100;
+        return obj->cxform.aMul * 100;
     case ClipProp::Visible:
-        return obj ? (obj->visible ? 1 : 0) : 1;
+        return (obj->visible ? 1 : 0);
     case ClipProp::Width:
     case ClipProp::Height: {
         swf::Rect local;
         if (!LocalBounds(p, local))
             return 0;
         double x0, y0, x1, y1;
-        MapRect(obj ? obj->matrix : raster::Matrix(), local, x0, y0, x1, y1);
+        MapRect(obj->matrix, local, x0, y0, x1, y1);
         return (prop == ClipProp::Width ? x1 - x0 : y1 - y0) / 20;
     }
     case ClipProp::HighQuality:
@@ -368,10 +368,12 @@ std::string ScriptHost::GetPropertyText(ClipId clip, ClipProp prop) {
 
 void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const std::string& text) {
     Place p;
-    if (!Find(clip, p) || !p.obj)
-        return; // the main timeline keeps its place
-    DisplayObject& obj = *p.obj;
+    if (!Find(clip, p))
+        return;
+    DisplayObject& obj = p.obj ? *p.obj : movie_.RootProps();
     if (prop == ClipProp::Name) {
+        if (!p.obj)
+            return; // the main timeline keeps its empty name
         obj.name = text;
         return;
     }
@@ -502,7 +504,7 @@ void ScriptHost::SwapDepths(ClipId clip, int depth) {
     Place p;
     if (!Find(clip, p) || !p.obj || !p.owner)
         return;
-    if (depth < -kScriptDepthBase || depth > kMaxScriptDepth - kScriptDepthBase)
+    if (depth < -kScriptDepthBase || depth >= kMaxScriptDepth)
         return;
     movie_.SwapDepths(*p.owner, p.depth, depth + kScriptDepthBase);
 }
