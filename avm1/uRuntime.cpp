@@ -221,20 +221,31 @@ void Runtime::Tick() {
     }
 }
 
-bool Runtime::ConstructClip(ClipId clip, const std::string& linkage) {
+bool Runtime::AdoptClass(ClipId clip, const std::string& linkage) {
     return Guarded([&] {
         Object* ctor = RegisteredClass(linkage);
         Object* o = ClipObject(clip);
         if (!ctor || !o)
             return;
-        Object* proto = GetMember(ctor, "prototype").AsObject();
-        if (proto)
+        if (Object* proto = GetMember(ctor, "prototype").AsObject())
             o->proto = proto;
         o->Put("__constructor__", Value::Obj(ctor), kDontEnum);
         if (version_ <= 6)
             o->Put("constructor", Value::Obj(ctor), kDontEnum);
+    });
+}
+
+bool Runtime::ConstructClip(ClipId clip, const std::string& linkage) {
+    if (!AdoptClass(clip, linkage))
+        return false;
+    return Guarded([&] {
+        Object* ctor = RegisteredClass(linkage);
+        Object* o = ClipObject(clip);
+        if (!ctor || !o)
+            return;
         Args none;
-        Call(Value::Obj(ctor), Value::Obj(o), none, proto, true);
+        Call(Value::Obj(ctor), Value::Obj(o), none, GetMember(ctor, "prototype").AsObject(),
+             true);
     });
 }
 

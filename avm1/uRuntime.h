@@ -94,8 +94,9 @@ class Runtime {
     void SetClipVariable(ClipId clip, const std::string& name, const std::string& value);
     // The class a linkage name was registered to (Object.registerClass).
     Object* RegisteredClass(const std::string& linkage);
-    // Makes the clip an instance of the class registered for `linkage` and
-    // runs its constructor on it.
+    // Makes the clip an instance of the class registered for `linkage`
+    // (AdoptClass) and runs its constructor on it (ConstructClip does both).
+    bool AdoptClass(ClipId clip, const std::string& linkage);
     bool ConstructClip(ClipId clip, const std::string& linkage);
     // _global[object].broadcastMessage(message): Key, Mouse, Stage events.
     bool BroadcastTo(const std::string& object, const std::string& message,

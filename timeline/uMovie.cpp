@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 
 namespace zembra::timeline {
@@ -32,6 +33,11 @@ int HexDigit(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string UrlDecode(const std::string& s) {
@@ -174,17 +180,23 @@ void Movie::ApplyFlashVars() {
     }
 }
 
+void Movie::StartTurn() {
+    gotoBudget_ = kMaxGotosPerFrame;
+    jobsRun_ = 0;
+    frameDeadline_ = SteadySeconds() + 2 * rt_->limits.secondsPerEntry;
+}
+
 void Movie::Advance() {
     if (!opened_)
         return;
-    gotoBudget_ = kMaxGotosPerFrame;
+    StartTurn();
     work_ = 0;
-    jobsRun_ = 0;
     ++tick_;
     if (root_.frame < 0) {
         ApplyFlashVars();
         ApplyFrame(root_, 0, true);
         root_.frame = 0;
+        jobs_.push_back({Job::Kind::Method, ScriptHost::kRoot, nullptr, 0, "onLoad", false});
     } else {
         const double rate = Header().frameRate;
         timeMs_ += rate > 0 ? 1000.0 / rate : 1;
@@ -241,8 +253,10 @@ void Movie::QueueFrameActions(SpriteInstance& s, int index) {
             continue;
         swf::Reader r = tag.Read();
         const uint16_t id = r.U16();
+        // They run ahead of everything the frame does, so the classes they
+        // register are there when the frame's clips are constructed.
         if (initDone_.insert(id).second)
-            jobs_.push_back({Job::Kind::Code, s.clipId, tag.data + 2, tag.length - 2u, {}, false});
+            early_.push_back({Job::Kind::Code, s.clipId, tag.data + 2, tag.length - 2u, {}, false});
     }
     for (const swf::Tag& tag : tags)
         if (tag.code == swf::tags::DoAction)
@@ -344,15 +358,18 @@ void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
     SpriteInstance* raw = inst.get();
     obj.sprite = std::move(inst);
     QueueClipEvent(early_, id, &obj, clipevents::Initialize, nullptr);
+    // A registered class gives the clip its prototype before the construct
+    // handler and runs its constructor after it; the class is looked up
+    // then, since init actions register it.
+    const std::string linkage = obj.fromTimeline ? LinkageOf(obj.characterId) : std::string();
+    if (!linkage.empty())
+        constructing_.push_back({Job::Kind::Adopt, id, nullptr, 0, linkage, false});
     QueueClipEvent(constructing_, id, &obj, clipevents::Construct, nullptr);
-    if (obj.fromTimeline) {
-        const std::string linkage = LinkageOf(obj.characterId);
-        if (!linkage.empty() && rt_->RegisteredClass(linkage))
-            constructing_.push_back({Job::Kind::Construct, id, nullptr, 0, linkage, false});
-    }
+    if (!linkage.empty())
+        constructing_.push_back({Job::Kind::Construct, id, nullptr, 0, linkage, false});
     // The load handler runs before the clip's first frame's actions, which
     // run before those of the clips that frame places.
-    QueueClipEvent(jobs_, id, &obj, clipevents::Load, nullptr);
+    QueueClipEvent(jobs_, id, &obj, clipevents::Load, "onLoad");
     if (raw->def) {
         ApplyFrame(*raw, 0, true);
         raw->frame = 0;
@@ -593,10 +610,6 @@ void Movie::BroadcastClipEvent(std::vector<avm1::ClipId> clips, uint32_t mask, c
     }
 }
 
-void Movie::ConstructClass(avm1::ClipId clip, const std::string& linkage) {
-    rt_->ConstructClip(clip, linkage);
-}
-
 void Movie::RunQueue() {
     // Jobs may queue more (a goto's target frame); the bound keeps a movie
     // that keeps jumping from holding the frame forever.
@@ -613,6 +626,9 @@ void Movie::RunQueue() {
         }
         if (jobsRun_ >= kMaxJobsPerFrame)
             continue;
+        // The frame's scripts together get twice one script's time.
+        if ((jobsRun_ & 15) == 0 && SteadySeconds() > frameDeadline_)
+            jobsRun_ = kMaxJobsPerFrame;
         ++jobsRun_;
         ScriptHost::Place place;
         if (!j.evenIfGone && !host_->Find(j.clip, place))
@@ -624,8 +640,11 @@ void Movie::RunQueue() {
         case Job::Kind::Method:
             rt_->CallClipMethod(j.clip, j.name);
             break;
+        case Job::Kind::Adopt:
+            rt_->AdoptClass(j.clip, j.name);
+            break;
         case Job::Kind::Construct:
-            ConstructClass(j.clip, j.name);
+            rt_->ConstructClip(j.clip, j.name);
             break;
         case Job::Kind::Forget:
             break;
@@ -756,7 +775,7 @@ avm1::ClipId Movie::AttachClip(avm1::ClipId parent, const std::string& linkage,
     InitObject(*owner, depth + kScriptDepthBase, *obj);
     const avm1::ClipId clip = obj->clipId;
     if (clip && rt_->RegisteredClass(linkage))
-        ConstructClass(clip, linkage);
+        rt_->ConstructClip(clip, linkage);
     return clip;
 }
 
@@ -902,7 +921,7 @@ void Movie::PointerMove(raster::Point stagePoint) {
     pointerKnown_ = true;
     if (!opened_)
         return;
-    jobsRun_ = 0;
+    StartTurn();
     FollowDrag();
     SpriteInstance* owner = nullptr;
     UpdateButtons(FindButton(root_, raster::Matrix(), pointer_, &owner));
@@ -915,8 +934,7 @@ void Movie::PointerMove(raster::Point stagePoint) {
 void Movie::PointerButton(bool down) {
     if (!opened_ || !pointerKnown_)
         return;
-    jobsRun_ = 0;
-    gotoBudget_ = kMaxGotosPerFrame;
+    StartTurn();
     SpriteInstance* owner = nullptr;
     DisplayObject* hit = FindButton(root_, raster::Matrix(), pointer_, &owner);
     const bool released = pointerDown_ && !down;
@@ -949,8 +967,7 @@ void Movie::KeyEvent(int keyCode, bool down) {
     if (!opened_)
         return;
     (void)keyCode;
-    jobsRun_ = 0;
-    gotoBudget_ = kMaxGotosPerFrame;
+    StartTurn();
     BroadcastClipEvent(down ? clipevents::KeyDown : clipevents::KeyUp, nullptr);
     RunQueue();
     rt_->BroadcastTo("Key", down ? "onKeyDown" : "onKeyUp");

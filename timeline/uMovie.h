@@ -113,7 +113,7 @@ class Movie {
 
   private:
     struct Job {
-        enum class Kind { Code, Method, Construct, Forget };
+        enum class Kind { Code, Method, Adopt, Construct, Forget };
         Kind kind = Kind::Code;
         avm1::ClipId clip = 0;
         const uint8_t* code = nullptr;
@@ -154,7 +154,6 @@ class Movie {
     DisplayObject* NewScriptObject(avm1::ClipId parent, int depth, SpriteInstance** owner);
     void StartScripts();
     void ApplyFlashVars();
-    void ConstructClass(avm1::ClipId clip, const std::string& linkage);
     std::string LinkageOf(uint16_t characterId) const;
     void FollowDrag();
 
@@ -190,6 +189,9 @@ class Movie {
     int gotoBudget_ = kMaxGotosPerFrame;
     size_t work_ = 0; // control tags handled this frame
     size_t jobsRun_ = 0;
+    double frameDeadline_ = 0; // steady-clock seconds
+    // A frame or an input event starts: fresh budgets.
+    void StartTurn();
     bool pointerDown_ = false;
     bool pointerKnown_ = false; // no pointer position until the first move
     raster::Point pointer_;
