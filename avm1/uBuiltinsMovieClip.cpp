@@ -1,4 +1,5 @@
 // MovieClip methods: each asks the host about the clip it is called on.
+#include <algorithm>
 #include <cmath>
 
 #include "avm1/uBuiltinUtil.h"
@@ -196,6 +197,155 @@ Value HitTest(Runtime& rt, Object*, const Value& thisv, Args& args) {
     return Value::Bool(rt.host().HitTestClip(c, o->clip));
 }
 
+// ---- The drawing API
+
+enum { kMoveTo, kLineTo, kCurveTo };
+
+Value DrawPath(Runtime& rt, Object* self, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    const size_t need = self->nativeTag == kCurveTo ? 4 : 2;
+    if (args.size() < need)
+        return Value::Undef();
+    double v[4] = {0, 0, 0, 0};
+    for (size_t i = 0; i < need; ++i)
+        v[i] = NumArg(rt, args, i);
+    if (self->nativeTag == kCurveTo)
+        rt.host().DrawPath(c, 2, v[0], v[1], v[2], v[3]);
+    else
+        rt.host().DrawPath(c, self->nativeTag == kMoveTo ? 0 : 1, 0, 0, v[0], v[1]);
+    return Value::Undef();
+}
+
+Value DrawClear(Runtime& rt, Object*, const Value& thisv, Args&) {
+    if (ClipId c = ThisClip(thisv))
+        rt.host().DrawClear(c);
+    return Value::Undef();
+}
+
+uint32_t ColorArg(Runtime& rt, const Value& v) {
+    return ToUint32(rt.ToNumber(v)) & 0xffffff;
+}
+
+Value BeginFill(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    if (args.empty() || Arg(args, 0).IsUndefined()) {
+        rt.host().DrawFillStyle(c, nullptr);
+        return Value::Undef();
+    }
+    DrawFill fill;
+    fill.colors.push_back(ColorArg(rt, Arg(args, 0)));
+    fill.alphas.push_back(args.size() > 1 ? NumArg(rt, args, 1) : 100);
+    rt.host().DrawFillStyle(c, &fill);
+    return Value::Undef();
+}
+
+Value EndFill(Runtime& rt, Object*, const Value& thisv, Args&) {
+    if (ClipId c = ThisClip(thisv))
+        rt.host().DrawFillStyle(c, nullptr);
+    return Value::Undef();
+}
+
+// The gradient arguments of beginGradientFill and lineGradientStyle:
+// type, colors, alphas, ratios, matrix[, spread, interpolation, focal].
+// False when they describe no gradient.
+bool ReadGradient(Runtime& rt, Args& args, DrawFill& out) {
+    const std::string type = StrArg(rt, args, 0);
+    if (type == "linear")
+        out.kind = DrawFill::Kind::Linear;
+    else if (type == "radial")
+        out.kind = DrawFill::Kind::Radial;
+    else
+        return false;
+    Object* colors = Arg(args, 1).AsObject();
+    Object* alphas = Arg(args, 2).AsObject();
+    Object* ratios = Arg(args, 3).AsObject();
+    Object* m = Arg(args, 4).AsObject();
+    if (!colors || !alphas || !ratios || !m)
+        return false;
+    const double n =
+        std::min({rt.ArrayLength(colors), rt.ArrayLength(alphas), rt.ArrayLength(ratios), 15.0});
+    if (!(n >= 1))
+        return false;
+    for (uint32_t i = 0; i < static_cast<uint32_t>(n); ++i) {
+        out.colors.push_back(ColorArg(rt, rt.ArrayGet(colors, i)));
+        out.alphas.push_back(rt.ToNumber(rt.ArrayGet(alphas, i)));
+        out.ratios.push_back(rt.ToNumber(rt.ArrayGet(ratios, i)));
+    }
+    auto num = [&](const char* name) { return rt.ToNumber(rt.GetMember(m, name)); };
+    if (rt.ToString(rt.GetMember(m, "matrixType")) == "box") {
+        const double w = num("w"), h = num("h"), r = num("r");
+        const double sx = w / 1638.4, sy = h / 1638.4;
+        out.matrix[0] = std::cos(r) * sx;
+        out.matrix[1] = std::sin(r) * sy;
+        out.matrix[2] = -std::sin(r) * sx;
+        out.matrix[3] = std::cos(r) * sy;
+        out.matrix[4] = num("x") + w / 2;
+        out.matrix[5] = num("y") + h / 2;
+    } else if (rt.HasProperty(m, "tx")) {
+        const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+        for (int i = 0; i < 6; ++i)
+            out.matrix[i] = num(names[i]);
+    } else {
+        // The 3x3 form: a b / d e / g h.
+        const char* names[] = {"a", "b", "d", "e", "g", "h"};
+        for (int i = 0; i < 6; ++i)
+            out.matrix[i] = num(names[i]);
+    }
+    const std::string spread = args.size() > 5 ? StrArg(rt, args, 5) : std::string();
+    out.spread = spread == "reflect" ? 1 : (spread == "repeat" ? 2 : 0);
+    out.linearRgb = args.size() > 6 && StrArg(rt, args, 6) == "linearRGB";
+    out.focal = args.size() > 7 ? NumArg(rt, args, 7) : 0;
+    return true;
+}
+
+Value BeginGradientFill(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    DrawFill fill;
+    if (ReadGradient(rt, args, fill))
+        rt.host().DrawFillStyle(c, &fill);
+    return Value::Undef();
+}
+
+Value LineGradientStyle(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    DrawFill fill;
+    if (ReadGradient(rt, args, fill))
+        rt.host().DrawLineFill(c, fill);
+    return Value::Undef();
+}
+
+Value LineStyle(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    if (args.empty() || Arg(args, 0).IsUndefined()) {
+        rt.host().DrawLineStyle(c, nullptr);
+        return Value::Undef();
+    }
+    DrawLine line;
+    line.width = NumArg(rt, args, 0);
+    line.color = args.size() > 1 ? ColorArg(rt, Arg(args, 1)) : 0;
+    line.alpha = args.size() > 2 ? NumArg(rt, args, 2) : 100;
+    line.pixelHinting = rt.ToBoolean(Arg(args, 3));
+    const std::string scale = args.size() > 4 ? StrArg(rt, args, 4) : std::string("normal");
+    line.scale = scale == "none" ? 1 : scale == "vertical" ? 2 : scale == "horizontal" ? 3 : 0;
+    const std::string caps = args.size() > 5 ? StrArg(rt, args, 5) : std::string();
+    line.caps = caps == "none" ? 1 : caps == "square" ? 2 : 0;
+    const std::string joints = args.size() > 6 ? StrArg(rt, args, 6) : std::string();
+    line.joints = joints == "bevel" ? 1 : joints == "miter" ? 2 : 0;
+    line.miterLimit = args.size() > 7 ? NumArg(rt, args, 7) : 3;
+    rt.host().DrawLineStyle(c, &line);
+    return Value::Undef();
+}
+
 Value ClipToString(Runtime& rt, Object*, const Value& thisv, Args&) {
     ClipId c = ThisClip(thisv);
     return Value::Str(c ? rt.ClipPath(c, false) : std::string());
@@ -239,6 +389,15 @@ void InstallMovieClip(Runtime& rt) {
     Def(rt, p, "getBounds", GetBounds);
     Def(rt, p, "getRect", GetBounds);
     Def(rt, p, "hitTest", HitTest);
+    Def(rt, p, "clear", DrawClear);
+    Def(rt, p, "moveTo", DrawPath, kMoveTo);
+    Def(rt, p, "lineTo", DrawPath, kLineTo);
+    Def(rt, p, "curveTo", DrawPath, kCurveTo);
+    Def(rt, p, "beginFill", BeginFill);
+    Def(rt, p, "beginGradientFill", BeginGradientFill);
+    Def(rt, p, "endFill", EndFill);
+    Def(rt, p, "lineStyle", LineStyle);
+    Def(rt, p, "lineGradientStyle", LineGradientStyle);
 }
 
 } // namespace zembra::avm1

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zembra::avm1 {
 
@@ -35,6 +36,33 @@ enum class ClipProp : int {
     XMouse,
     YMouse,
     Count
+};
+
+// A drawing API fill: a colour or a gradient. Colours 0xRRGGBB, alphas
+// 0..100, ratios 0..255; the matrix (a b c d tx ty, pixels) maps the
+// gradient square -819.2..819.2 into the clip.
+struct DrawFill {
+    enum class Kind { Solid, Linear, Radial };
+    Kind kind = Kind::Solid;
+    std::vector<uint32_t> colors;
+    std::vector<double> alphas;
+    std::vector<double> ratios;
+    double matrix[6] = {1, 0, 0, 1, 0, 0};
+    int spread = 0; // 0 pad, 1 reflect, 2 repeat
+    bool linearRgb = false;
+    double focal = 0; // -1..1
+};
+
+// A drawing API line style; widths in pixels.
+struct DrawLine {
+    double width = 0;
+    uint32_t color = 0;
+    double alpha = 100;
+    bool pixelHinting = false;
+    int scale = 0;  // 0 normal, 1 none, 2 vertical only, 3 horizontal only
+    int caps = 0;   // 0 round, 1 none, 2 square
+    int joints = 0; // 0 round, 1 bevel, 2 miter
+    double miterLimit = 3;
 };
 
 // What a clip handle names: the engine gives each kind its own object.
@@ -146,6 +174,19 @@ class Host {
     // swapDepths(depth) and swapDepths(otherClip).
     virtual void SwapDepths(ClipId clip, int depth) { (void)clip, (void)depth; }
     virtual void SwapWith(ClipId clip, ClipId other) { (void)clip, (void)other; }
+
+    // The drawing API on the clip's own drawing, under its children
+    // (coordinates in the clip's pixels). kind: 0 moveTo, 1 lineTo, 2 curveTo.
+    virtual void DrawClear(ClipId clip) { (void)clip; }
+    virtual void DrawPath(ClipId clip, int kind, double cx, double cy, double x, double y) {
+        (void)clip, (void)kind, (void)cx, (void)cy, (void)x, (void)y;
+    }
+    // A fill starts; null ends the open one (endFill).
+    virtual void DrawFillStyle(ClipId clip, const DrawFill* fill) { (void)clip, (void)fill; }
+    // Null: no line from here on.
+    virtual void DrawLineStyle(ClipId clip, const DrawLine* line) { (void)clip, (void)line; }
+    // lineGradientStyle: the current line gets a gradient paint.
+    virtual void DrawLineFill(ClipId clip, const DrawFill& fill) { (void)clip, (void)fill; }
 };
 
 } // namespace zembra::avm1

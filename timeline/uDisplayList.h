@@ -14,6 +14,7 @@
 namespace zembra::timeline {
 
 struct SpriteInstance;
+class Drawing;
 
 enum class ButtonState { Up, Over, Down };
 
@@ -64,6 +65,7 @@ struct SpriteInstance {
     std::map<int, DisplayObject> children;
     uint32_t clipId = 0; // the script handle of the clip this instance plays (1: the main timeline)
     uint16_t characterId = 0;
+    std::shared_ptr<Drawing> drawing; // what its drawing commands drew, under its children
 
     int FrameCount() const { return def ? static_cast<int>(def->frames.size()) : 0; }
 };

@@ -1,5 +1,7 @@
 #include "timeline/uMovie.h"
 
+#include "timeline/uDrawing.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -735,6 +737,10 @@ avm1::ClipId Movie::DuplicateClip(avm1::ClipId clip, const std::string& name, in
     copy.clipActions = src.obj->clipActions;
     copy.scriptTransform = src.obj->scriptTransform;
     copy.scriptMoved = src.obj->scriptMoved;
+    // The copy gets its own copy of what the original drew.
+    std::shared_ptr<Drawing> drawing;
+    if (src.obj->sprite->drawing)
+        drawing = std::make_shared<Drawing>(*src.obj->sprite->drawing);
     const avm1::ClipId parent = src.owner->clipId;
     SpriteInstance* owner = nullptr;
     DisplayObject* obj = NewScriptObject(parent, depth, &owner);
@@ -745,6 +751,8 @@ avm1::ClipId Movie::DuplicateClip(avm1::ClipId clip, const std::string& name, in
     obj->fromTimeline = false;
     obj->name = name;
     InitObject(*owner, key, *obj);
+    if (obj->sprite)
+        obj->sprite->drawing = std::move(drawing);
     return obj->clipId;
 }
 

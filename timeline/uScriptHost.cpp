@@ -6,6 +6,7 @@
 #include "avm1/uObject.h"
 #include "avm1/uValue.h"
 #include "timeline/uDisplayRenderer.h"
+#include "timeline/uDrawing.h"
 #include "timeline/uMovie.h"
 
 namespace zembra::timeline {
@@ -79,6 +80,52 @@ void MapRect(const raster::Matrix& m, const swf::Rect& r, double& x0, double& y0
         x1 = std::max(x1, q.x);
         y1 = std::max(y1, q.y);
     }
+}
+
+double Finite(double v) {
+    return std::isfinite(v) ? std::max(-1e9, std::min(1e9, v)) : 0;
+}
+
+raster::Rgba Color(uint32_t rgb, double alpha) {
+    const double a = std::isfinite(alpha) ? std::max(0.0, std::min(100.0, alpha)) : 100;
+    return raster::Rgba{static_cast<uint8_t>((rgb >> 16) & 0xff),
+                        static_cast<uint8_t>((rgb >> 8) & 0xff), static_cast<uint8_t>(rgb & 0xff),
+                        static_cast<uint8_t>(std::lround(a * 2.55))};
+}
+
+raster::Paint PaintOf(const avm1::DrawFill& fill) {
+    raster::Paint p;
+    if (fill.kind == avm1::DrawFill::Kind::Solid || fill.colors.empty()) {
+        p.kind = raster::Paint::Kind::Solid;
+        p.color = Color(fill.colors.empty() ? 0 : fill.colors[0],
+                        fill.alphas.empty() ? 100 : fill.alphas[0]);
+        return p;
+    }
+    const bool radial = fill.kind == avm1::DrawFill::Kind::Radial;
+    p.kind = radial ? (fill.focal != 0 ? raster::Paint::Kind::Focal : raster::Paint::Kind::Radial)
+                    : raster::Paint::Kind::Linear;
+    // At most 15 stops, as the file format allows.
+    const size_t n =
+        std::min<size_t>({fill.colors.size(), fill.alphas.size(), fill.ratios.size(), 15});
+    for (size_t i = 0; i < n; ++i) {
+        raster::GradientStop stop;
+        stop.ratio =
+            std::isfinite(fill.ratios[i]) ? std::max(0.0, std::min(255.0, fill.ratios[i])) : 0;
+        stop.color = Color(fill.colors[i], fill.alphas[i]);
+        p.stops.push_back(stop);
+    }
+    chars::NormalizeStops(p.stops, !radial);
+    p.spread = fill.spread == 1   ? raster::SpreadMode::Reflect
+               : fill.spread == 2 ? raster::SpreadMode::Repeat
+                                  : raster::SpreadMode::Pad;
+    p.interpolation =
+        fill.linearRgb ? raster::Interpolation::LinearRgb : raster::Interpolation::Rgb;
+    p.focalPoint = std::isfinite(fill.focal) ? std::max(-1.0, std::min(1.0, fill.focal)) : 0;
+    // Pixels to twips: the square keeps its units, the placement scales.
+    const double* m = fill.matrix;
+    p.matrix = raster::Matrix{Finite(m[0]), Finite(m[1]),      Finite(m[2]),
+                              Finite(m[3]), Finite(m[4]) * 20, Finite(m[5]) * 20};
+    return p;
 }
 
 } // namespace
@@ -263,6 +310,8 @@ bool ScriptHost::LocalBounds(const Place& place, swf::Rect& out) {
     }
     if (!place.inst)
         return false;
+    if (place.inst->drawing && !place.inst->drawing->Empty())
+        Include(out, any, place.inst->drawing->Bounds());
     for (const auto& [depth, child] : place.inst->children) {
         (void)depth;
         Include(out, any, renderer.Bounds(child));
@@ -528,6 +577,77 @@ void ScriptHost::StartDrag(ClipId clip, bool lockCenter, bool constrain, double 
 
 void ScriptHost::StopDrag() {
     movie_.StopDrag();
+}
+
+// ---- Drawing
+
+Drawing* ScriptHost::DrawingOf(ClipId clip) {
+    SpriteInstance* s = Instance(clip);
+    if (!s)
+        return nullptr;
+    if (!s->drawing)
+        s->drawing = std::make_shared<Drawing>();
+    return s->drawing.get();
+}
+
+void ScriptHost::DrawClear(ClipId clip) {
+    if (Drawing* d = DrawingOf(clip))
+        d->Clear();
+}
+
+void ScriptHost::DrawPath(ClipId clip, int kind, double cx, double cy, double x, double y) {
+    Drawing* d = DrawingOf(clip);
+    if (!d)
+        return;
+    const raster::Point to{ToTwips(x), ToTwips(y)};
+    if (kind == 0)
+        d->MoveTo(to);
+    else if (kind == 1)
+        d->LineTo(to);
+    else
+        d->CurveTo({ToTwips(cx), ToTwips(cy)}, to);
+}
+
+void ScriptHost::DrawFillStyle(ClipId clip, const avm1::DrawFill* fill) {
+    Drawing* d = DrawingOf(clip);
+    if (!d)
+        return;
+    if (fill)
+        d->BeginFill(PaintOf(*fill));
+    else
+        d->EndFill();
+}
+
+void ScriptHost::DrawLineStyle(ClipId clip, const avm1::DrawLine* line) {
+    Drawing* d = DrawingOf(clip);
+    if (!d)
+        return;
+    if (!line) {
+        d->LineStyle(nullptr);
+        return;
+    }
+    raster::StrokeStyle style;
+    // Widths past 255 pixels are drawn as 255, as the player does.
+    style.width = std::isfinite(line->width) ? std::max(0.0, std::min(255.0, line->width)) * 20 : 0;
+    style.paint.kind = raster::Paint::Kind::Solid;
+    style.paint.color = Color(line->color, line->alpha);
+    style.pixelHinting = line->pixelHinting;
+    style.scaleHorizontally = line->scale == 0 || line->scale == 3;
+    style.scaleVertically = line->scale == 0 || line->scale == 2;
+    style.startCap = style.endCap = line->caps == 1   ? raster::CapStyle::None
+                                    : line->caps == 2 ? raster::CapStyle::Square
+                                                      : raster::CapStyle::Round;
+    style.join = line->joints == 1   ? raster::JoinStyle::Bevel
+                 : line->joints == 2 ? raster::JoinStyle::Miter
+                                     : raster::JoinStyle::Round;
+    style.miterLimit =
+        std::isfinite(line->miterLimit) ? std::max(1.0, std::min(255.0, line->miterLimit)) : 3;
+    d->LineStyle(&style);
+}
+
+void ScriptHost::DrawLineFill(ClipId clip, const avm1::DrawFill& fill) {
+    if (Drawing* d = DrawingOf(clip))
+        d->LineFill(PaintOf(fill));
 }
 
 // ---- Geometry

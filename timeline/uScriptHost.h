@@ -80,6 +80,11 @@ class ScriptHost : public avm1::Host {
     bool HitTestClip(avm1::ClipId clip, avm1::ClipId other) override;
     void SwapDepths(avm1::ClipId clip, int depth) override;
     void SwapWith(avm1::ClipId clip, avm1::ClipId other) override;
+    void DrawClear(avm1::ClipId clip) override;
+    void DrawPath(avm1::ClipId clip, int kind, double cx, double cy, double x, double y) override;
+    void DrawFillStyle(avm1::ClipId clip, const avm1::DrawFill* fill) override;
+    void DrawLineStyle(avm1::ClipId clip, const avm1::DrawLine* line) override;
+    void DrawLineFill(avm1::ClipId clip, const avm1::DrawFill& fill) override;
 
   private:
     struct Ref {
@@ -87,6 +92,8 @@ class ScriptHost : public avm1::Host {
         int depth = 0;
     };
     bool FindAt(avm1::ClipId clip, Place& out, int hops);
+    // The clip's drawing, made on first use; null for what is no clip.
+    Drawing* DrawingOf(avm1::ClipId clip);
     ScriptTransform& Transform(DisplayObject& obj);
     void Recompose(DisplayObject& obj);
     // Bounds of what the clip draws in its own twips; false when empty.
