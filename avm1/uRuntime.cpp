@@ -276,6 +276,16 @@ Object* Runtime::ClipObject(ClipId clip) {
     return o;
 }
 
+bool Runtime::MayHaveMethod(ClipId clip, const std::string& name) {
+    if (clips_.count(clip))
+        return true;
+    int guard = 0;
+    for (Object* o = clipProto; o && guard < 64; o = o->proto, ++guard)
+        if (o->Find(name))
+            return true;
+    return false;
+}
+
 void Runtime::ForgetClip(ClipId clip) {
     auto it = clips_.find(clip);
     if (it == clips_.end())

@@ -88,6 +88,9 @@ class Runtime {
     void Tick();
     // The script object of a clip (created on first use).
     Object* ClipObject(ClipId clip);
+    // False when calling `name` on the clip surely finds nothing: the clip
+    // has no script object yet and the clip prototypes hold no such name.
+    bool MayHaveMethod(ClipId clip, const std::string& name);
     // The host removed the clip: its object no longer reaches it.
     void ForgetClip(ClipId clip);
     // _root variables from the host (FlashVars).

@@ -640,7 +640,9 @@ void Movie::RunQueue() {
             rt_->RunActions(j.code, j.size, j.clip);
             break;
         case Job::Kind::Method:
-            rt_->CallClipMethod(j.clip, j.name);
+            // Most clips never get a handler: no need to make their objects.
+            if (rt_->MayHaveMethod(j.clip, j.name))
+                rt_->CallClipMethod(j.clip, j.name);
             break;
         case Job::Kind::Adopt:
             rt_->AdoptClass(j.clip, j.name);
