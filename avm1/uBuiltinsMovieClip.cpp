@@ -110,6 +110,17 @@ Value NextDepth(Runtime& rt, Object*, const Value& thisv, Args&) {
     return c ? Value::Num(rt.host().NextHighestDepth(c)) : Value::Undef();
 }
 
+Value AtDepth(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c || args.empty())
+        return Value::Undef();
+    const double d = NumArg(rt, args, 0);
+    if (!std::isfinite(d))
+        return Value::Undef();
+    ClipId found = rt.host().InstanceAtDepth(c, ToInt32(d));
+    return found ? Value::Obj(rt.ClipObject(found)) : Value::Undef();
+}
+
 Value StartDrag(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (ClipId c = ThisClip(thisv)) {
         bool lock = rt.ToBoolean(Arg(args, 0));
@@ -379,6 +390,7 @@ void InstallMovieClip(Runtime& rt) {
     Def(rt, p, "removeMovieClip", RemoveClip);
     Def(rt, p, "getDepth", GetDepth);
     Def(rt, p, "getNextHighestDepth", NextDepth);
+    Def(rt, p, "getInstanceAtDepth", AtDepth);
     Def(rt, p, "startDrag", StartDrag);
     Def(rt, p, "stopDrag", StopDrag);
     Def(rt, p, "toString", ClipToString);

@@ -140,6 +140,11 @@ class Host {
         (void)clip;
         return 0;
     }
+    // getInstanceAtDepth: the clip at a (script) depth of `clip`, or 0.
+    virtual ClipId InstanceAtDepth(ClipId clip, int depth) {
+        (void)clip, (void)depth;
+        return 0;
+    }
     virtual void StartDrag(ClipId clip, bool lockCenter, bool constrain, double l, double t,
                            double r, double b) {
         (void)clip, (void)lockCenter, (void)constrain, (void)l, (void)t, (void)r, (void)b;

@@ -407,10 +407,14 @@ void Movie::Place(SpriteInstance& s, const Placement& p, int frame) {
         if (!p.hasCharacter)
             return;
         if (it != s.children.end()) {
-            // A new placement at a taken depth replaces what the timeline put
-            // there; what a script put there stays.
-            if (!it->second.fromTimeline)
+            // A placement with a ratio at a taken depth replaces what the
+            // timeline put there; any other fails, and the player says so.
+            if (!it->second.fromTimeline || !p.hasRatio) {
+                if (rt_)
+                    host_->Warning("Failed to place object at depth " + std::to_string(p.depth) +
+                                   ".");
                 return;
+            }
             Remove(s, p.depth);
         }
         if (objectCount_ >= kMaxDisplayObjects)
@@ -492,8 +496,11 @@ void Movie::Seek(SpriteInstance& s, int frame) {
                 if (it == want.end() || !p.move) {
                     if (!p.hasCharacter)
                         continue;
-                    if (it != want.end())
+                    if (it != want.end()) {
+                        if (!p.hasRatio)
+                            continue;
                         want.erase(it);
+                    }
                     DisplayObject& obj = want[p.depth];
                     obj.characterId = p.characterId;
                     obj.placeFrame = i;
@@ -553,7 +560,9 @@ void Movie::Seek(SpriteInstance& s, int frame) {
         InitObject(s, depth, obj);
     }
     for (auto& [depth, obj] : old) {
-        if (!obj.fromTimeline && !s.children.count(depth)) {
+        // What scripts put at negative depths lives in the timeline's zone
+        // and goes with a rewind.
+        if (!obj.fromTimeline && depth >= kScriptDepthBase && !s.children.count(depth)) {
             s.children.emplace(depth, std::move(obj));
             continue;
         }

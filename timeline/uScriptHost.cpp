@@ -549,6 +549,14 @@ int ScriptHost::NextHighestDepth(ClipId clip) {
     return std::max(0, d);
 }
 
+ClipId ScriptHost::InstanceAtDepth(ClipId clip, int depth) {
+    SpriteInstance* s = Instance(clip);
+    if (!s || depth < -kScriptDepthBase || depth >= kMaxScriptDepth)
+        return 0;
+    auto it = s->children.find(depth + kScriptDepthBase);
+    return it == s->children.end() ? 0 : it->second.clipId;
+}
+
 void ScriptHost::SwapDepths(ClipId clip, int depth) {
     Place p;
     if (!Find(clip, p) || !p.obj || !p.owner)

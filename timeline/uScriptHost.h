@@ -68,6 +68,7 @@ class ScriptHost : public avm1::Host {
                         int depth) override;
     int Depth(avm1::ClipId clip) override;
     int NextHighestDepth(avm1::ClipId clip) override;
+    avm1::ClipId InstanceAtDepth(avm1::ClipId clip, int depth) override;
     void StartDrag(avm1::ClipId clip, bool lockCenter, bool constrain, double l, double t, double r,
                    double b) override;
     void StopDrag() override;
