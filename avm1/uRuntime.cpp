@@ -286,6 +286,17 @@ bool Runtime::MayHaveMethod(ClipId clip, const std::string& name) {
     return false;
 }
 
+bool Runtime::HasClipMethod(ClipId clip, const std::string& name) {
+    if (!MayHaveMethod(clip, name))
+        return false;
+    bool found = false;
+    Guarded([&] {
+        Value fn = GetMember(ClipObject(clip), name);
+        found = fn.AsObject() && fn.AsObject()->IsFunction();
+    });
+    return found;
+}
+
 void Runtime::ForgetClip(ClipId clip) {
     auto it = clips_.find(clip);
     if (it == clips_.end())

@@ -91,6 +91,8 @@ class Runtime {
     // False when calling `name` on the clip surely finds nothing: the clip
     // has no script object yet and the clip prototypes hold no such name.
     bool MayHaveMethod(ClipId clip, const std::string& name);
+    // True when clip.name is a function now.
+    bool HasClipMethod(ClipId clip, const std::string& name);
     // The host removed the clip: its object no longer reaches it.
     void ForgetClip(ClipId clip);
     // _root variables from the host (FlashVars).

@@ -141,7 +141,7 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     tick_ = 0;
     timeMs_ = 0;
     instanceCount_ = 0;
-    pressedButton_ = dragClip_ = dropTarget_ = 0;
+    pressedButton_ = pressedClip_ = dragClip_ = dropTarget_ = 0;
     host_ = std::make_unique<ScriptHost>(*this);
     rt_ = std::make_unique<avm1::Runtime>(*host_, version);
     rt_->limits.secondsPerEntry = budget.secondsPerEntry;
@@ -397,6 +397,8 @@ void Movie::Destroy(DisplayObject& obj) {
         obj.sprite->clipId = 0;
     if (pressedButton_ == id)
         pressedButton_ = 0;
+    if (pressedClip_ == id)
+        pressedClip_ = 0;
     if (dragClip_ == id)
         dragClip_ = 0;
 }
@@ -920,6 +922,33 @@ DisplayObject* Movie::FindButton(SpriteInstance& s, const raster::Matrix& m, ras
     return nullptr;
 }
 
+avm1::ClipId Movie::FindClipButton(SpriteInstance& s, int nesting) {
+    if (nesting > kMaxNesting)
+        return 0;
+    static const char* const kHandlers[] = {"onPress", "onRelease", "onReleaseOutside",
+                                            "onRollOver", "onRollOut"};
+    for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
+        DisplayObject& obj = it->second;
+        if (!obj.visible || !obj.sprite || !obj.clipId)
+            continue;
+        bool handles = false;
+        for (const char* h : kHandlers)
+            if (rt_->HasClipMethod(obj.clipId, h)) {
+                handles = true;
+                break;
+            }
+        if (handles) {
+            // The bounding box stands for the clip's shapes.
+            if (host_->HitTestPoint(obj.clipId, pointer_.x / 20, pointer_.y / 20, true))
+                return obj.clipId;
+            continue;
+        }
+        if (avm1::ClipId inner = FindClipButton(*obj.sprite, nesting + 1))
+            return inner;
+    }
+    return 0;
+}
+
 void Movie::ResetButtons(SpriteInstance& s) {
     for (auto& [depth, obj] : s.children) {
         (void)depth;
@@ -964,7 +993,23 @@ void Movie::PointerButton(bool down) {
     RunQueue();
     rt_->BroadcastTo("Mouse", down ? "onMouseDown" : "onMouseUp");
     RunQueue();
-    if (!hit || !owner)
+    if (!hit) {
+        // Clips with button handlers act as buttons.
+        const avm1::ClipId clip = down ? FindClipButton(root_, 0) : pressedClip_;
+        if (down) {
+            pressedClip_ = clip;
+            if (clip)
+                jobs_.push_back({Job::Kind::Method, clip, nullptr, 0, "onPress", false});
+        } else if (clip) {
+            pressedClip_ = 0;
+            const bool over = FindClipButton(root_, 0) == clip;
+            jobs_.push_back({Job::Kind::Method, clip, nullptr, 0,
+                             over ? "onRelease" : "onReleaseOutside", false});
+        }
+        RunQueue();
+        return;
+    }
+    if (!owner)
         return;
     const uint16_t condition = released ? 0x0008 : (down ? 0x0004 : 0);
     if (condition == 0)

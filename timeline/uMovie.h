@@ -150,6 +150,9 @@ class Movie {
     DisplayObject* FindButton(SpriteInstance& s, const raster::Matrix& m, raster::Point p,
                               SpriteInstance** owner);
     void ResetButtons(SpriteInstance& s);
+    // The topmost clip under the pointer that acts as a button (has
+    // onPress, onRelease... handlers), or 0.
+    avm1::ClipId FindClipButton(SpriteInstance& s, int nesting);
     // Makes an object at a script depth of a clip, replacing what is there.
     DisplayObject* NewScriptObject(avm1::ClipId parent, int depth, SpriteInstance** owner);
     void StartScripts();
@@ -196,6 +199,7 @@ class Movie {
     bool pointerKnown_ = false; // no pointer position until the first move
     raster::Point pointer_;
     avm1::ClipId pressedButton_ = 0;
+    avm1::ClipId pressedClip_ = 0; // a clip acting as a button, while pressed
     avm1::ClipId dragClip_ = 0;
     avm1::ClipId dropTarget_ = 0;
     raster::Point dragOffset_;
