@@ -44,8 +44,16 @@ Value Timeline(Runtime& rt, Object* self, const Value& thisv, Args& args) {
                 h.GotoFrame(c, static_cast<int>(n), play);
         } else {
             double n = rt.ToNumber(f);
-            if (!std::isnan(n))
-                h.GotoFrame(c, static_cast<int>(n), play);
+            if (std::isnan(n))
+                break;
+            // The method counts in 32-bit integers: a frame past the end is
+            // the last one, one before the first goes nowhere.
+            const int32_t index = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(n)) - 1u);
+            if (index < 0)
+                break;
+            const double total = h.GetProperty(c, ClipProp::TotalFrames);
+            const int last = total >= 1 ? static_cast<int>(std::min(total, 2147483647.0)) : 1;
+            h.GotoFrame(c, std::min(index, last - 1) + 1, play);
         }
     }
     }

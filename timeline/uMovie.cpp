@@ -691,6 +691,9 @@ void Movie::GotoFrame(SpriteInstance& target, int frame, bool play) {
         return;
     --gotoBudget_;
     target.playing = play;
+    // A frame past the end is not there to go to.
+    if (frame >= target.FrameCount())
+        return;
     Seek(target, frame);
 }
 
