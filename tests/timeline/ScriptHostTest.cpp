@@ -324,3 +324,47 @@ TEST(ScriptLimits, RecursionIsBounded) {
     ASSERT_FALSE(run.lines.empty());
     EXPECT_EQ(run.lines.back(), "went on");
 }
+
+TEST(ScriptEvents, ClipsWithHandlersActAsButtons) {
+    // btn.onRelease = function() { trace("released"); }
+    const std::vector<uint8_t> body = Concat({Push("released"), Op(0x26)});
+    const std::vector<uint8_t> code =
+        Concat({Push("btn"),
+                Op(0x1c),
+                Push("onRelease"),
+                Op(0x9b, Concat({Str(""), {0, 0}, {static_cast<uint8_t>(body.size()), 0}})),
+                body,
+                Op(0x4f),
+                Op(0x07),
+                {0}});
+    movie::MoviePlayer player;
+    std::vector<std::string> lines;
+    player.OnTrace = [&](const std::string& l) { lines.push_back(l); };
+    ASSERT_TRUE(player.Load(
+        Movie(Concat({RectShape(1, 1, 0, 0, 2000, 2000, 0xff0000ff),
+                      Sprite(5, 1, Concat({PlaceObject2(1, 1, 0, 0), ShowFrame(), End()})),
+                      PlaceNamed(1, 5, "btn"), Tag(12, code), ShowFrame(), End()}))));
+    player.Advance();
+    player.MouseMove(150, 150); // outside
+    player.MouseButton(true);
+    player.MouseButton(false);
+    EXPECT_TRUE(lines.empty());
+    player.MouseMove(50, 50);
+    player.MouseButton(true);
+    player.MouseButton(false);
+    const std::vector<std::string> want = {"released"};
+    EXPECT_EQ(lines, want);
+}
+
+TEST(ScriptHost, GotoActionsPastTheEndGoNowhere) {
+    Played run(Concat({kStop, ShowFrame(), ShowFrame(), ShowFrame(), End()}), 3);
+    ScriptHost& host = run.Host();
+    run.Advance();
+    host.GotoFrame(host.Root(), 2, false);
+    EXPECT_EQ(host.GetProperty(host.Root(), ClipProp::CurrentFrame), 2);
+    host.GotoFrame(host.Root(), 999, false);
+    EXPECT_EQ(host.GetProperty(host.Root(), ClipProp::CurrentFrame), 2);
+    host.GotoFrame(host.Root(), -5, false); // before the first: the first
+    EXPECT_EQ(host.GetProperty(host.Root(), ClipProp::CurrentFrame), 1);
+    EXPECT_EQ(host.GetProperty(host.Root(), ClipProp::TotalFrames), 3);
+}
