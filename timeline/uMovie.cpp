@@ -925,29 +925,48 @@ DisplayObject* Movie::FindButton(SpriteInstance& s, const raster::Matrix& m, ras
     return nullptr;
 }
 
-avm1::ClipId Movie::FindClipButton(SpriteInstance& s, int nesting) {
+void Movie::CollectTopDown(SpriteInstance& s, std::vector<avm1::ClipId>& out, int nesting) {
     if (nesting > kMaxNesting)
-        return 0;
-    static const char* const kHandlers[] = {"onPress", "onRelease", "onReleaseOutside",
-                                            "onRollOver", "onRollOut"};
+        return;
     for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
         DisplayObject& obj = it->second;
         if (!obj.visible || !obj.sprite || !obj.clipId)
             continue;
+        out.push_back(obj.clipId);
+        CollectTopDown(*obj.sprite, out, nesting + 1);
+    }
+}
+
+avm1::ClipId Movie::FindClipButton() {
+    static const char* const kHandlers[] = {"onPress", "onRelease", "onReleaseOutside",
+                                            "onRollOver", "onRollOut"};
+    // Collected first: looking up a handler may run a script that changes
+    // the lists.
+    std::vector<avm1::ClipId> clips;
+    CollectTopDown(root_, clips, 0);
+    std::vector<avm1::ClipId> handlers; // what lies inside them gets no events
+    for (avm1::ClipId id : clips) {
+        bool inside = false;
+        for (avm1::ClipId p = host_->Parent(id), guard = 0; p && guard <= kMaxNesting + 2;
+             p = host_->Parent(p), ++guard)
+            if (std::find(handlers.begin(), handlers.end(), p) != handlers.end()) {
+                inside = true;
+                break;
+            }
+        if (inside)
+            continue;
         bool handles = false;
         for (const char* h : kHandlers)
-            if (rt_->HasClipMethod(obj.clipId, h)) {
+            if (rt_->HasClipMethod(id, h)) {
                 handles = true;
                 break;
             }
-        if (handles) {
-            // The bounding box stands for the clip's shapes.
-            if (host_->HitTestPoint(obj.clipId, pointer_.x / 20, pointer_.y / 20, true))
-                return obj.clipId;
+        if (!handles)
             continue;
-        }
-        if (avm1::ClipId inner = FindClipButton(*obj.sprite, nesting + 1))
-            return inner;
+        // The bounding box stands for the clip's shapes.
+        if (host_->HitTestPoint(id, pointer_.x / 20, pointer_.y / 20, true))
+            return id;
+        handlers.push_back(id);
     }
     return 0;
 }
@@ -991,35 +1010,38 @@ void Movie::PointerButton(bool down) {
     const bool released = pointerDown_ && !down;
     pointerDown_ = down;
     UpdateButtons(hit);
+    // Taken now: the scripts below may remove the button and its clip.
+    const bool hitButton = hit != nullptr;
+    const avm1::ClipId buttonId = hit ? hit->clipId : 0;
+    const avm1::ClipId ownerId = owner ? owner->clipId : 0;
+    const auto* button = hit ? static_cast<const chars::ButtonChar*>(hit->character) : nullptr;
+    hit = nullptr;
+    owner = nullptr;
     BroadcastClipEvent(down ? clipevents::MouseDown : clipevents::MouseUp,
                        down ? "onMouseDown" : "onMouseUp");
     RunQueue();
     rt_->BroadcastTo("Mouse", down ? "onMouseDown" : "onMouseUp");
     RunQueue();
-    if (!hit) {
+    if (!hitButton) {
         // Clips with button handlers act as buttons.
-        const avm1::ClipId clip = down ? FindClipButton(root_, 0) : pressedClip_;
+        const avm1::ClipId clip = down ? FindClipButton() : pressedClip_;
         if (down) {
             pressedClip_ = clip;
             if (clip)
                 jobs_.push_back({Job::Kind::Method, clip, nullptr, 0, "onPress", false});
         } else if (clip) {
             pressedClip_ = 0;
-            const bool over = FindClipButton(root_, 0) == clip;
+            const bool over = FindClipButton() == clip;
             jobs_.push_back({Job::Kind::Method, clip, nullptr, 0,
                              over ? "onRelease" : "onReleaseOutside", false});
         }
         RunQueue();
         return;
     }
-    if (!owner)
-        return;
     const uint16_t condition = released ? 0x0008 : (down ? 0x0004 : 0);
-    if (condition == 0)
+    if (condition == 0 || !ownerId || !button)
         return;
-    const avm1::ClipId buttonId = hit->clipId;
-    const avm1::ClipId ownerId = owner->clipId;
-    const auto* button = static_cast<const chars::ButtonChar*>(hit->character);
+    // The button's actions live in the dictionary, which outlives any clip.
     for (const chars::ButtonAction& a : button->actions)
         if (a.conditions & condition)
             jobs_.push_back(

@@ -152,7 +152,9 @@ class Movie {
     void ResetButtons(SpriteInstance& s);
     // The topmost clip under the pointer that acts as a button (has
     // onPress, onRelease... handlers), or 0.
-    avm1::ClipId FindClipButton(SpriteInstance& s, int nesting);
+    avm1::ClipId FindClipButton();
+    // Sprite clips from the top of the stacking order down, parents first.
+    void CollectTopDown(SpriteInstance& s, std::vector<avm1::ClipId>& out, int nesting);
     // Makes an object at a script depth of a clip, replacing what is there.
     DisplayObject* NewScriptObject(avm1::ClipId parent, int depth, SpriteInstance** owner);
     void StartScripts();
