@@ -1,5 +1,6 @@
 #include "timeline/uDisplayRenderer.h"
 
+#include "timeline/uDrawing.h"
 #include "timeline/uTextFieldRenderer.h"
 
 #include <algorithm>
@@ -40,6 +41,9 @@ void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& to
         stageScaleY_ = std::hypot(toPixels.c, toPixels.d) * 20;
     }
     ++lists_;
+    // What the clip's drawing commands drew lies under its children.
+    if (s.drawing && !s.drawing->Empty())
+        DrawGeometry(s.drawing->Geometry(), toPixels, color);
     std::vector<int> maskEnds;
     for (const auto& [depth, obj] : s.children) {
         while (!maskEnds.empty() && depth > maskEnds.back()) {
@@ -109,6 +113,10 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
     if (!obj.sprite || nesting > 64)
         return r;
     bool any = false;
+    if (obj.sprite->drawing && !obj.sprite->drawing->Empty()) {
+        r = obj.sprite->drawing->Bounds();
+        any = r.xMax > r.xMin || r.yMax > r.yMin;
+    }
     for (const auto& [depth, child] : obj.sprite->children) {
         (void)depth;
         const swf::Rect b = Bounds(child, nesting + 1);
