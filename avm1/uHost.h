@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <string>
 
+namespace zembra::text {
+class TextField;
+class FontSource;
+} // namespace zembra::text
+
 namespace zembra::avm1 {
 
 using ClipId = uint32_t;
@@ -118,6 +123,21 @@ class Host {
     // The Call action: runs the actions of a frame (number or label) of the
     // clip now, without moving the playhead.
     virtual void CallFrame(ClipId clip, const std::string& frame) { (void)clip, (void)frame; }
+
+    // --- Text fields ---
+    // The model of a clip that is a text field; null for anything else.
+    virtual text::TextField* TextFieldModel(ClipId clip) {
+        (void)clip;
+        return nullptr;
+    }
+    // A new, empty text field (pixels in the parent's space); 0 when none.
+    virtual ClipId CreateTextField(ClipId parent, const std::string& name, int depth, double x,
+                                   double y, double w, double h) {
+        (void)parent, (void)name, (void)depth, (void)x, (void)y, (void)w, (void)h;
+        return 0;
+    }
+    // The movie's embedded fonts for text measured without a field.
+    virtual const text::FontSource* Fonts() { return nullptr; }
 };
 
 } // namespace zembra::avm1

@@ -176,6 +176,7 @@ class Runtime {
     Object* dateProto = nullptr;
     Object* errorProto = nullptr;
     Object* clipProto = nullptr;
+    Object* textFieldProto = nullptr; // objects of clips that are text fields
     Object* arrayCtor = nullptr;
     Object* objectCtor = nullptr;
 
@@ -236,6 +237,9 @@ void InstallNumberBooleanMath(Runtime& rt);
 void InstallDate(Runtime& rt);
 void InstallMovieClip(Runtime& rt);
 void InstallStubs(Runtime& rt);
+void InstallTextField(Runtime& rt);
+// Gives the object of a text field its own listener list.
+void InitTextFieldObject(Runtime& rt, Object* field);
 
 // Argument helper for natives.
 inline const Value& Arg(const Args& a, size_t i) {

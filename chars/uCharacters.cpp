@@ -409,6 +409,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
     e->wordWrap = f1 & 0x40;
     e->multiline = f1 & 0x20;
     e->password = f1 & 0x10;
+    e->readOnly = f1 & 0x08;
     const bool hasColor = f1 & 0x04;
     const bool hasMaxLength = f1 & 0x02;
     e->hasFont = f1 & 0x01;
@@ -416,6 +417,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
     e->autoSize = f2 & 0x40;
     const bool hasLayout = f2 & 0x20;
     e->border = f2 & 0x08;
+    e->noSelect = f2 & 0x10;
     e->html = f2 & 0x02;
     e->useOutlines = f2 & 0x01;
     if (e->hasFont)
@@ -427,7 +429,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
     if (hasColor)
         e->color = r.ReadRgba();
     if (hasMaxLength)
-        r.U16();
+        e->maxLength = r.U16();
     if (hasLayout) {
         e->align = r.U8();
         e->leftMargin = r.U16();

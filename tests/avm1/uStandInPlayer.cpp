@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "avm1/uBuiltinsTextField.h"
+#include "text/uUtf16.h"
+
 namespace zembra::avm1::standin {
 
 namespace {
@@ -12,7 +15,7 @@ constexpr uint32_t kEvInitialize = 0x200;
 constexpr uint32_t kEvConstruct = 0x40000;
 } // namespace
 
-StandInPlayer::StandInPlayer(const Movie& movie) : movie_(movie) {
+StandInPlayer::StandInPlayer(const Movie& movie) : movie_(movie), fonts_(movie.dictionary.get()) {
     rt_ = std::make_unique<Runtime>(*this, movie.version);
     Clip root;
     root.id = 1;
@@ -139,10 +142,24 @@ void StandInPlayer::EnterFrame(ClipId id, int frame, bool run) {
             continue; // a sprite that contains itself
         auto sprite = movie_.sprites.find(pl.character);
         const Timeline* def = sprite == movie_.sprites.end() ? nullptr : &sprite->second;
+        const chars::EditTextChar* edit = nullptr;
+        if (!def && movie_.dictionary && pl.character >= 0)
+            if (const chars::Character* ch =
+                    movie_.dictionary->Get(static_cast<uint16_t>(pl.character));
+                ch && ch->kind == chars::Kind::EditText)
+                edit = static_cast<const chars::EditTextChar*>(ch);
         ClipId child = NewClip(id, def, pl.name, pl.depth);
         if (!child)
             continue;
         Get(child)->events = pl.actions;
+        Get(child)->props[static_cast<int>(ClipProp::X)] = pl.x;
+        Get(child)->props[static_cast<int>(ClipProp::Y)] = pl.y;
+        if (edit) {
+            InitField(*Get(child), *edit);
+            BindTextFieldVariable(*rt_, child);
+            if (!Get(child))
+                continue;
+        }
         if (run) {
             QueueEvent(child, kEvInitialize | kEvConstruct, nullptr);
         }
@@ -275,6 +292,22 @@ double StandInPlayer::GetProperty(ClipId clip, ClipProp prop) {
     Clip* c = Get(clip);
     if (!c)
         return 0;
+    if (c->field) {
+        const double sx = c->props[static_cast<int>(ClipProp::XScale)] / 100;
+        const double sy = c->props[static_cast<int>(ClipProp::YScale)] / 100;
+        switch (prop) {
+        case ClipProp::X:
+            return c->field->x;
+        case ClipProp::Y:
+            return c->field->y;
+        case ClipProp::Width:
+            return c->field->Width() * std::fabs(sx);
+        case ClipProp::Height:
+            return c->field->Height() * std::fabs(sy);
+        default:
+            break;
+        }
+    }
     switch (prop) {
     case ClipProp::CurrentFrame:
         return c->frame;
@@ -313,6 +346,25 @@ void StandInPlayer::SetProperty(ClipId clip, ClipProp prop, double number,
         return;
     if (std::isnan(number))
         return;
+    if (c->field) {
+        text::TextField& f = *c->field;
+        switch (prop) {
+        case ClipProp::X:
+            f.x = number;
+            return;
+        case ClipProp::Y:
+            f.y = number;
+            return;
+        case ClipProp::Width:
+            f.SetSize(number, f.Height());
+            return;
+        case ClipProp::Height:
+            f.SetSize(f.Width(), number);
+            return;
+        default:
+            break;
+        }
+    }
     c->props[static_cast<int>(prop)] = number;
 }
 
@@ -425,6 +477,81 @@ void StandInPlayer::CallFrame(ClipId clip, const std::string& frame) {
         return;
     for (auto& a : c->def->frames[static_cast<size_t>(index)].actions)
         rt_->RunActions(a, clip);
+}
+
+const chars::FontChar* StandInPlayer::MovieFonts::Find(const std::string& face, bool bold,
+                                                       bool italic) const {
+    if (!dict_)
+        return nullptr;
+    if (const chars::FontChar* f = dict_->FindFont(face, bold, italic))
+        return f;
+    for (int style = 0; style < 4; ++style)
+        if (const chars::FontChar* f = dict_->FindFont(face, style & 1, style & 2))
+            return f;
+    return nullptr;
+}
+
+void StandInPlayer::InitField(Clip& c, const chars::EditTextChar& def) {
+    auto f = std::make_shared<text::TextField>();
+    f->SetFontSource(&fonts_);
+    text::TextFormat nf;
+    if (def.hasFont && movie_.dictionary)
+        if (const chars::Character* ch = movie_.dictionary->Get(def.fontId);
+            ch && ch->kind == chars::Kind::Font)
+            nf.font = static_cast<const chars::FontChar*>(ch)->name;
+    nf.size = def.height / 20;
+    nf.color = (static_cast<uint32_t>(def.color.r) << 16) | (def.color.g << 8) | def.color.b;
+    static const text::Align aligns[] = {text::Align::Left, text::Align::Right, text::Align::Center,
+                                         text::Align::Justify};
+    nf.align = aligns[def.align & 3];
+    nf.leftMargin = def.leftMargin / 20;
+    nf.rightMargin = def.rightMargin / 20;
+    nf.indent = def.indent / 20;
+    nf.leading = def.leading / 20;
+    f->SetNewTextFormat(nf);
+    f->x = c.props[static_cast<int>(ClipProp::X)];
+    f->y = c.props[static_cast<int>(ClipProp::Y)];
+    f->SetSize((def.bounds.xMax - def.bounds.xMin) / 20.0,
+               (def.bounds.yMax - def.bounds.yMin) / 20.0);
+    f->SetMultiline(def.multiline);
+    f->SetWordWrap(def.wordWrap);
+    f->password = def.password;
+    f->border = f->background = def.border;
+    f->SetHtml(def.html);
+    f->SetEmbedFonts(def.useOutlines);
+    f->input = !def.readOnly;
+    f->selectable = !def.noSelect;
+    f->maxChars = def.maxLength;
+    f->variable = def.variable;
+    if (def.html)
+        f->SetHtmlText(def.text);
+    else
+        f->SetText(text::ToUtf16(def.text));
+    if (def.autoSize)
+        f->SetAutoSize(text::AutoSize::Left);
+    c.field = f;
+}
+
+text::TextField* StandInPlayer::TextFieldModel(ClipId clip) {
+    Clip* c = Get(clip);
+    return c ? c->field.get() : nullptr;
+}
+
+ClipId StandInPlayer::CreateTextField(ClipId parent, const std::string& name, int depth, double x,
+                                      double y, double w, double h) {
+    ClipId id = NewClip(parent, nullptr, name, depth + 16384);
+    Clip* n = Get(id);
+    if (!n)
+        return 0;
+    n->scripted = true;
+    n->frame = 1;
+    auto f = std::make_shared<text::TextField>();
+    f->SetFontSource(&fonts_);
+    f->x = x;
+    f->y = y;
+    f->SetSize(w, h);
+    n->field = f;
+    return id;
 }
 
 } // namespace zembra::avm1::standin
