@@ -30,18 +30,19 @@ ClipId FieldId(const Value& thisv) {
 
 // Script numbers to the integers formats keep: nearest, ties to even;
 // what an int cannot hold reads as INT_MIN.
-int32_t FormatInt(double d) {
+// Constructor arguments and setters before version 8 truncate instead.
+int32_t FormatInt(double d, bool truncate = false) {
     if (!std::isfinite(d))
         return INT_MIN;
-    double r = std::nearbyint(d);
+    double r = truncate ? std::trunc(d) : std::nearbyint(d);
     if (r < INT_MIN || r > INT_MAX)
         return INT_MIN;
     return static_cast<int32_t>(r);
 }
-int32_t MarginInt(double d) {
+int32_t MarginInt(double d, bool truncate) {
     if (std::isnan(d) || d < 0)
         return 0;
-    return FormatInt(d);
+    return FormatInt(d, truncate);
 }
 
 // ---------------------------------------------------------------- TextFormat
@@ -80,11 +81,18 @@ std::vector<Value>& Slots(Object* o) {
 }
 
 // The stored value of a field after the player's conversion.
-Value ConvertFormat(Runtime& rt, int field, const Value& v) {
+// The constructor keeps margins below zero; the setters do not.
+Value ConvertFormat(Runtime& rt, int field, const Value& v, bool fromCtor = false) {
     if (v.IsNullish())
-        return Value::Null();
+        return field == fAlign ? Value::Undef() : Value::Null(); // align keeps its value
     switch (field) {
-    case fFont:
+    case fFont: {
+        // Font names are cut to 64 units.
+        std::u16string name = text::ToUtf16(rt.ToString(v));
+        if (name.size() > 64)
+            name.resize(64);
+        return Value::Str(text::ToUtf8(name));
+    }
     case fUrl:
     case fTarget:
         return Value::Str(rt.ToString(v));
@@ -98,7 +106,15 @@ Value ConvertFormat(Runtime& rt, int field, const Value& v) {
         return Value::Num(ToUint32(rt.ToNumber(v)));
     case fLeftMargin:
     case fRightMargin:
-        return Value::Num(MarginInt(rt.ToNumber(v)));
+        if (fromCtor)
+            return Value::Num(FormatInt(rt.ToNumber(v), true));
+        return Value::Num(MarginInt(rt.ToNumber(v), rt.version() < 8));
+    case fIndent:
+    case fLeading:
+    case fBlockIndent:
+        if (!fromCtor && rt.version() < 8)
+            return Value::Num(MarginInt(rt.ToNumber(v), true));
+        return Value::Num(FormatInt(rt.ToNumber(v), fromCtor || rt.version() < 8));
     case fLetterSpacing:
         return Value::Num(rt.ToNumber(v));
     case fAlign: {
@@ -112,11 +128,11 @@ Value ConvertFormat(Runtime& rt, int field, const Value& v) {
         std::vector<Value> out;
         double len = rt.ArrayLength(arr);
         for (uint32_t i = 0; i < len && i < 1000; ++i)
-            out.push_back(Value::Num(FormatInt(rt.ToNumber(rt.ArrayGet(arr, i)))));
+            out.push_back(Value::Num(FormatInt(rt.ToNumber(rt.ArrayGet(arr, i)), fromCtor)));
         return Value::Obj(rt.MakeArray(out));
     }
     default:
-        return Value::Num(FormatInt(rt.ToNumber(v)));
+        return Value::Num(FormatInt(rt.ToNumber(v), fromCtor || rt.version() < 8));
     }
 }
 
@@ -253,7 +269,7 @@ Value FormatCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
                                 fUnderline,   fUrl,    fTarget, fAlign, fLeftMargin,
                                 fRightMargin, fIndent, fLeading};
     for (size_t i = 0; i < args.size() && i < 13; ++i) {
-        Value v = ConvertFormat(rt, order[i], args[i]);
+        Value v = ConvertFormat(rt, order[i], args[i], true);
         if (!v.IsUndefined())
             Slots(o)[static_cast<size_t>(order[i])] = v;
     }
@@ -322,6 +338,9 @@ void ReadVariable(Runtime& rt, ClipId field, text::TextField& m, bool bindInitia
             rt.SetMember(obj, name, Value::Str(m.TextUtf8()));
         return;
     }
+    // Later changes show only from variables of timelines.
+    if (!bindInitial && obj->kind != ObjKind::Clip)
+        return;
     Value v = rt.GetMember(obj, name);
     if (v.IsUndefined() && !bindInitial)
         return;
@@ -556,6 +575,8 @@ Value FieldSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
             a = v.AsBool() ? text::AutoSize::Left : text::AutoSize::None;
         } else {
             std::string s = rt.ToString(v);
+            for (char& c : s)
+                c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
             if (s == "left")
                 a = text::AutoSize::Left;
             else if (s == "center")
@@ -865,8 +886,13 @@ void InstallTextField(Runtime& rt) {
         ctor->Put("StyleSheet", styleSheet, kDontEnum);
     Def(rt, ctor, "getFontList", FontList);
     rt.textFieldProto = tp;
+    // Movies before version 6 see no TextField.prototype.
+    if (Property* p = ctor->Find("prototype"))
+        p->flags |= kVersion6;
     for (int i = 0; i < pCount; ++i) {
-        Property& p = tp->Put(kFieldNames[i], Value::Undef());
+        // The rendering properties came with version 8.
+        uint16_t flags = i <= pFilters ? kVersion8 : 0;
+        Property& p = tp->Put(kFieldNames[i], Value::Undef(), flags);
         p.getter = rt.NewNative(FieldGet, i);
         p.setter = rt.NewNative(FieldSet, i);
     }

@@ -1,5 +1,6 @@
 #include "text/uHtmlText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -177,46 +178,30 @@ std::string FontAttrs(const TextFormat& f, const TextFormat* outer) {
     return a;
 }
 
-// What a nested level opened, to close it again.
-struct Level {
-    TextFormat format;
-    std::string close;
-};
-
-// True when `f` can be written inside `outer` by opening tags only.
-bool Extends(const TextFormat& f, const TextFormat& outer) {
-    if (Flag(outer.bold) && !Flag(f.bold))
-        return false;
-    if (Flag(outer.italic) && !Flag(f.italic))
-        return false;
-    if (Flag(outer.underline) && !Flag(f.underline))
-        return false;
-    if (!outer.url.value_or("").empty() && (outer.url != f.url || outer.target != f.target))
-        return false;
-    return true;
+// The attributes a FONT tag carries.
+bool SameFont(const TextFormat& a, const TextFormat& b) {
+    return a.font == b.font && a.size == b.size && a.color == b.color &&
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
 }
 
-std::string Open(const TextFormat& f, const TextFormat& outer, std::string& close) {
+// A run's own tags inside its FONT: link, bold, italic, underline.
+std::string RunOpen(const TextFormat& f, std::string& close) {
     std::string open;
-    std::string attrs = FontAttrs(f, &outer);
-    if (!attrs.empty()) {
-        open += "<FONT" + attrs + ">";
-        close = "</FONT>" + close;
-    }
-    if (!f.url.value_or("").empty() && (outer.url != f.url || outer.target != f.target)) {
+    close.clear();
+    if (!f.url.value_or("").empty()) {
         open += "<A HREF=\"" + AttrEscape(*f.url) + "\" TARGET=\"" +
                 AttrEscape(f.target.value_or("")) + "\">";
         close = "</A>" + close;
     }
-    if (Flag(f.bold) && !Flag(outer.bold)) {
+    if (Flag(f.bold)) {
         open += "<B>";
         close = "</B>" + close;
     }
-    if (Flag(f.italic) && !Flag(outer.italic)) {
+    if (Flag(f.italic)) {
         open += "<I>";
         close = "</I>" + close;
     }
-    if (Flag(f.underline) && !Flag(outer.underline)) {
+    if (Flag(f.underline)) {
         open += "<U>";
         close = "</U>" + close;
     }
@@ -273,9 +258,11 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
     struct Open {
         std::string name;
         TextFormat format;
+        const TextFormat* lastChild = nullptr; // format of the last child closed
+        TextFormat lastChildFormat;
     };
     std::vector<Open> stack;
-    stack.push_back(Open{"", base});
+    stack.push_back(Open{"", base, nullptr, TextFormat()});
     std::string pending; // UTF-8 text in the current format
     bool lastWasSpace = false;
     auto flush = [&] {
@@ -342,17 +329,36 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
         flush();
         if (closing) {
             for (size_t k = stack.size(); k-- > 1;) {
-                if (stack[k].name == name) {
-                    stack.resize(k);
-                    break;
+                if (stack[k].name != name)
+                    continue;
+                // A paragraph's break takes the format of the paragraph's
+                // last closed child, else the paragraph's own.
+                if ((name == "p" || name == "li") && options.multiline) {
+                    TextFormat f = stack[k].lastChild ? stack[k].lastChildFormat : stack[k].format;
+                    MergeParagraph(f, stack[k].format);
+                    out.Append(u"\r", f);
+                    lastWasSpace = false;
                 }
+                stack[k - 1].lastChildFormat = stack[k].format;
+                stack[k - 1].lastChild = &stack[k - 1].lastChildFormat;
+                stack.resize(k);
+                break;
             }
-            if ((name == "p" || name == "li") && options.multiline)
-                breakLine();
             continue;
         }
+        // A list item starts its own paragraph.
+        if (name == "li" && options.multiline && !out.text.empty() && out.text.back() != u'\r')
+            breakLine(), flush();
         if (stack.size() >= kMaxNesting)
             continue;
+        // A paragraph inside an open paragraph is no new one.
+        if (name == "p") {
+            bool inParagraph = false;
+            for (const Open& o : stack)
+                inParagraph = inParagraph || o.name == "p";
+            if (inParagraph)
+                continue;
+        }
         TextFormat f = stack.back().format;
         auto attrs = Attributes(tag, nameEnd);
         if (name == "b")
@@ -416,7 +422,7 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
                 }
             }
         }
-        stack.push_back(Open{name, f});
+        stack.push_back(Open{name, f, nullptr, TextFormat()});
     }
     flush();
     return out;
@@ -425,6 +431,8 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
 std::string WriteHtml(const StyledText& styled, const TextFormat& empty) {
     std::string out;
     const std::u16string& t = styled.text;
+    if (t.empty())
+        return out;
     // Formats per character, read span by span.
     std::vector<const TextFormat*> fmt(t.size(), &empty);
     size_t at = 0;
@@ -432,71 +440,52 @@ std::string WriteHtml(const StyledText& styled, const TextFormat& empty) {
         for (size_t k = 0; k < s.length && at < t.size(); ++k)
             fmt[at++] = &s.format;
     size_t start = 0;
-    bool first = true;
-    while (first || start < t.size()) {
-        first = false;
+    while (start < t.size()) {
         size_t end = t.find(u'\r', start);
-        bool hasBreak = end != std::u16string::npos;
+        const bool hasBreak = end != std::u16string::npos;
         if (!hasBreak)
             end = t.size();
-        const TextFormat& pf =
-            start < t.size() ? *fmt[start] : (start > 0 ? *fmt[start - 1] : empty);
+        // The break belongs to its paragraph: its format shows, its text not.
+        const size_t stop = hasBreak ? end + 1 : end;
+        const TextFormat& pf = *fmt[start];
         std::string paraClose;
         out += ParagraphStart(pf, paraClose);
-        std::vector<Level> levels;
-        levels.push_back(Level{pf, "</FONT>"});
+        // FONT levels nest by difference; a run closes back to a level with
+        // its very font or opens one more inside the innermost.
+        std::vector<const TextFormat*> fonts{&pf};
         out += "<FONT" + FontAttrs(pf, nullptr) + ">";
-        {
-            std::string extra;
-            TextFormat plain = pf;
-            plain.bold = plain.italic = plain.underline = false;
-            plain.url = std::string();
-            std::string opened = Open(pf, plain, extra);
-            out += opened;
-            levels.back().close = extra + "</FONT>";
-        }
         size_t k = start;
-        while (k < end) {
+        while (k < stop) {
             size_t runEnd = k;
-            while (runEnd < end && *fmt[runEnd] == *fmt[k])
+            while (runEnd < stop && *fmt[runEnd] == *fmt[k])
                 ++runEnd;
             const TextFormat& f = *fmt[k];
-            // Close back to an enclosing level with this very format, or to
-            // the innermost one it can be nested in.
-            size_t target = levels.size();
-            for (size_t l = levels.size(); l-- > 0;)
-                if (levels[l].format == f) {
-                    target = l + 1;
+            size_t match = fonts.size();
+            for (size_t l = fonts.size(); l-- > 0;)
+                if (SameFont(*fonts[l], f)) {
+                    match = l;
                     break;
                 }
-            if (target == levels.size() + 0 && !(levels.back().format == f)) {
-                target = 1;
-                for (size_t l = levels.size(); l-- > 0;)
-                    if (Extends(f, levels[l].format)) {
-                        target = l + 1;
-                        break;
-                    }
+            if (match < fonts.size()) {
+                while (fonts.size() > match + 1) {
+                    out += "</FONT>";
+                    fonts.pop_back();
+                }
+            } else {
+                out += "<FONT" + FontAttrs(f, fonts.back()) + ">";
+                fonts.push_back(&f);
             }
-            while (levels.size() > target && levels.size() > 1) {
-                out += levels.back().close;
-                levels.pop_back();
-            }
-            if (!(levels.back().format == f)) {
-                std::string close;
-                out += Open(f, levels.back().format, close);
-                levels.push_back(Level{f, close});
-            }
-            out += Escape(t.substr(k, runEnd - k));
+            const size_t textEnd = std::min(runEnd, end);
+            std::string close;
+            out += RunOpen(f, close);
+            out += Escape(t.substr(k, textEnd - k));
+            out += close;
             k = runEnd;
         }
-        while (!levels.empty()) {
-            out += levels.back().close;
-            levels.pop_back();
-        }
+        for (size_t l = 0; l < fonts.size(); ++l)
+            out += "</FONT>";
         out += paraClose;
-        if (!hasBreak)
-            break;
-        start = end + 1;
+        start = stop;
     }
     return out;
 }
