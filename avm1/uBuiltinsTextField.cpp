@@ -296,9 +296,13 @@ Value GetTextExtent(Runtime& rt, Object*, const Value& thisv, Args& args) {
         ascent = field.Lines().front().ascent;
         descent = field.Lines().front().descent;
     }
-    double w = field.TextWidth(), h = field.TextHeight();
-    r->Put("ascent", Value::Num(std::round(ascent)));
-    r->Put("descent", Value::Num(std::round(descent)));
+    // Here each line is its whole-pixel ascent and descent.
+    ascent = std::round(ascent);
+    descent = std::round(descent);
+    double w = field.TextWidth();
+    double h = static_cast<double>(field.Lines().size()) * (ascent + descent);
+    r->Put("ascent", Value::Num(ascent));
+    r->Put("descent", Value::Num(descent));
     r->Put("width", Value::Num(w));
     r->Put("height", Value::Num(h));
     r->Put("textFieldHeight", Value::Num(h + 4));

@@ -324,7 +324,7 @@ void Dictionary::DefineFont23(swf::Reader& r, int fontVersion) {
     if (codeOffset <= tableAvail) {
         swf::Reader cr(tableStart + codeOffset, tableAvail - codeOffset);
         for (size_t i = 0; i < f->glyphs.size(); ++i)
-            f->codes.push_back(wideCodes || fontVersion == 3 ? cr.U16() : cr.U8());
+            f->codes.push_back(wideCodes ? cr.U16() : cr.U8()); // the flag rules, in DefineFont3 too
         if (f->hasLayout) {
             f->ascent = cr.U16();
             f->descent = cr.U16();

@@ -13,6 +13,11 @@ namespace {
 
 constexpr double kGutter = 2; // pixels between the field's edge and its text, each side
 
+// Glyph advances are kept in whole twips.
+double TwipAdvance(double px) {
+    return std::floor(px * 20 + 1e-9) / 20;
+}
+
 std::u16string NormalizeNewlines(const std::u16string& s) {
     std::u16string out;
     out.reserve(s.size());
@@ -266,7 +271,7 @@ double TextField::Metrics::Advance(char16_t c) const {
     if (font) {
         int g = font->GlyphFor(c);
         if (g >= 0 && static_cast<size_t>(g) < font->glyphs.size() && font->emSize > 0)
-            return font->glyphs[static_cast<size_t>(g)].advance / font->emSize * size;
+            return TwipAdvance(font->glyphs[static_cast<size_t>(g)].advance / font->emSize * size);
         return 0;
     }
     return DeviceFont::Advance(c) * size;
@@ -401,6 +406,9 @@ void TextField::Layout() const {
             break;
         start = pEnd + 1;
     }
+    // The last line's leading counts only for a field of one line.
+    if (lines_.size() > 1)
+        top -= lines_.back().leading;
     textHeight_ = top;
 }
 
@@ -426,12 +434,12 @@ const std::vector<TextLine>& TextField::Lines() const {
 
 double TextField::TextWidth() const {
     Layout();
-    return std::round(textWidth_);
+    return std::floor(textWidth_ + 1e-9);
 }
 
 double TextField::TextHeight() const {
     Layout();
-    return std::round(textHeight_);
+    return std::floor(textHeight_ + 1e-9);
 }
 
 int TextField::MaxScroll() const {
