@@ -274,13 +274,28 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
         pending += '\r';
         lastWasSpace = false;
     };
+    // The text since the last tag, to drop when it is only white space.
+    size_t nodeStart = 0;
+    size_t nodeTextStart = out.text.size();
+    bool nodeHasContent = false;
+    auto endNode = [&] {
+        if ((options.legacy || options.condenseWhite) && !nodeHasContent &&
+            out.text.size() == nodeTextStart)
+            pending.resize(std::min(pending.size(), nodeStart));
+    };
     size_t i = 0;
     while (i < html.size()) {
         char c = html[i];
         if (c == '&') {
             pending += Entity(html, i);
             lastWasSpace = false;
+            nodeHasContent = true;
             continue;
+        }
+        if (c != '<' && !IsSpace(c))
+            nodeHasContent = true;
+        if (c == '<') {
+            endNode();
         }
         if (c != '<') {
             ++i;
@@ -311,6 +326,18 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
             break; // an unfinished tag ends the text
         std::string tag = html.substr(i + 1, close - i - 1);
         i = close + 1;
+        struct NodeReset {
+            size_t& start;
+            size_t& textStart;
+            bool& content;
+            const std::string& pending;
+            const std::u16string& text;
+            ~NodeReset() {
+                start = pending.size();
+                textStart = text.size();
+                content = false;
+            }
+        } reset{nodeStart, nodeTextStart, nodeHasContent, pending, out.text};
         bool closing = !tag.empty() && tag[0] == '/';
         size_t nameStart = closing ? 1 : 0;
         size_t nameEnd = nameStart;
@@ -383,9 +410,9 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
                 } else if (a.first == "color" && !v.empty() && v[0] == '#') {
                     f.color =
                         static_cast<uint32_t>(std::strtoul(v.c_str() + 1, nullptr, 16)) & 0xFFFFFFu;
-                } else if (a.first == "letterspacing") {
+                } else if (a.first == "letterspacing" && !options.legacy) {
                     f.letterSpacing = std::atof(v.c_str());
-                } else if (a.first == "kerning") {
+                } else if (a.first == "kerning" && !options.legacy) {
                     f.kerning = std::atoi(v.c_str()) != 0;
                 }
             } else if (name == "p" && a.first == "align") {
@@ -424,6 +451,7 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
         }
         stack.push_back(Open{name, f, nullptr, TextFormat()});
     }
+    endNode();
     flush();
     return out;
 }

@@ -29,6 +29,9 @@ struct StyledText {
 struct HtmlOptions {
     bool multiline = true;      // closing </p>, <br> and </li> break the text
     bool condenseWhite = false; // runs of white space read as one space
+    // Movies before version 8: text between tags that is only white space
+    // is dropped, and FONT's KERNING and LETTERSPACING are not read.
+    bool legacy = false;
 };
 
 // Unknown tags are dropped, their text kept; nesting is bounded.

@@ -133,6 +133,7 @@ void TextField::SetHtmlText(const std::string& html) {
     HtmlOptions o;
     o.multiline = multiline_;
     o.condenseWhite = condenseWhite_;
+    o.legacy = legacyHtml_;
     styled_ = ReadHtml(html, newFormat_, o);
     if (styled_.text.size() > kMaxLength) {
         ReplaceText(kMaxLength, styled_.text.size(), std::u16string());

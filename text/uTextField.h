@@ -58,6 +58,9 @@ class TextField {
     std::string variable;
     int tabIndex = -1; // -1: unset
 
+    // The movie's file version: html reading differs before version 8.
+    void SetMovieVersion(int version) { legacyHtml_ = version < 8; }
+
     bool Html() const { return html_; }
     void SetHtml(bool on) { html_ = on; }
     bool Multiline() const { return multiline_; }
@@ -128,6 +131,7 @@ class TextField {
     double width_ = 100, height_ = 100;
     bool html_ = false, multiline_ = false, wordWrap_ = false, condenseWhite_ = false;
     bool embedFonts_ = false;
+    bool legacyHtml_ = false;
     AutoSize autoSize_ = AutoSize::None;
     int scroll_ = 1;
     double hscroll_ = 0;

@@ -494,6 +494,7 @@ const chars::FontChar* StandInPlayer::MovieFonts::Find(const std::string& face, 
 void StandInPlayer::InitField(Clip& c, const chars::EditTextChar& def) {
     auto f = std::make_shared<text::TextField>();
     f->SetFontSource(&fonts_);
+    f->SetMovieVersion(movie_.version);
     text::TextFormat nf;
     if (def.hasFont && movie_.dictionary)
         if (const chars::Character* ch = movie_.dictionary->Get(def.fontId);
@@ -547,6 +548,7 @@ ClipId StandInPlayer::CreateTextField(ClipId parent, const std::string& name, in
     n->frame = 1;
     auto f = std::make_shared<text::TextField>();
     f->SetFontSource(&fonts_);
+    f->SetMovieVersion(movie_.version);
     f->x = x;
     f->y = y;
     f->SetSize(w, h);

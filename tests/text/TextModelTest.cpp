@@ -108,6 +108,20 @@ TEST(HtmlRead, CondenseWhiteAndBrokenMarkup) {
     EXPECT_EQ(ToUtf8(ReadHtml(deep, Base(), plain).text), "x");
 }
 
+TEST(HtmlRead, OlderMoviesDropWhiteSpaceBetweenTagsAndKerning) {
+    HtmlOptions o;
+    o.legacy = true;
+    o.multiline = false;
+    EXPECT_EQ(ToUtf8(ReadHtml(" <p>test</p>  <p>test</p> ", Base(), o).text), "testtest");
+    EXPECT_EQ(ToUtf8(ReadHtml("<b> </b>\n", Base(), o).text), "");
+    EXPECT_EQ(ToUtf8(ReadHtml("<b> test </b>", Base(), o).text), " test ");
+    EXPECT_EQ(ToUtf8(ReadHtml("test\n", Base(), o).text), "test\r");
+    StyledText k = ReadHtml("<font kerning=\"1\">x</font>", Base(), o);
+    EXPECT_EQ(k.spans[0].format.kerning, false);
+    o.legacy = false;
+    EXPECT_EQ(ToUtf8(ReadHtml(" <p>test</p> ", Base(), o).text), " test ");
+}
+
 // ---- Writing html
 
 TEST(HtmlWrite, EmptyTextIsEmptyAndParagraphsAreWrittenOneByOne) {
