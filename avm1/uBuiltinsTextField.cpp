@@ -438,6 +438,16 @@ Value FieldGet(Runtime& rt, Object* self, const Value& thisv, Args&) {
     if (!m)
         return Value::Undef();
     ClipId id = FieldId(thisv);
+    if (self->nativeTag == pText && !m->Html()) {
+        // A bound field shows its variable; its own text stays for a rebinding.
+        Object* obj = nullptr;
+        std::string name;
+        if (!m->variable.empty() && VariableSlot(rt, id, m->variable, obj, name) &&
+            obj->kind == ObjKind::Clip && rt.HasProperty(obj, name))
+            return Value::Str(rt.ToString(rt.GetMember(obj, name)));
+        m = rt.host().TextFieldModel(id);
+        return m ? Value::Str(m->TextUtf8()) : Value::Undef();
+    }
     switch (self->nativeTag) {
     case pText:
     case pHtmlText:
@@ -478,7 +488,7 @@ Value FieldGet(Runtime& rt, Object* self, const Value& thisv, Args&) {
     case pTextColor:
         return Value::Num(m->TextColor());
     case pTabIndex:
-        return m->tabIndex < 0 ? Value::Undef() : Value::Num(m->tabIndex);
+        return m->tabIndex < 0 ? Value::Undef() : Value::Num(static_cast<double>(m->tabIndex));
     case pAutoSize: {
         static const char* names[] = {"none", "left", "center", "right"};
         return Value::Str(names[static_cast<int>(m->GetAutoSize())]);
@@ -568,9 +578,10 @@ Value FieldSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
         break;
     }
     case pTabIndex: {
-        double d = number();
+        // Any number is kept as an unsigned 32-bit index; undefined unsets.
+        int64_t index = v.IsUndefined() ? -1 : static_cast<int64_t>(ToUint32(number()));
         if ((m = fresh()))
-            m->tabIndex = std::isfinite(d) && d >= 0 ? static_cast<int>(std::min(d, 2e9)) : -1;
+            m->tabIndex = index;
         break;
     }
     case pAutoSize: {
@@ -597,6 +608,19 @@ Value FieldSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
         std::string s = rt.ToString(v);
         if (!(m = fresh()))
             break;
+        Object* obj = nullptr;
+        std::string name;
+        if (self->nativeTag == pText && !m->Html() && !m->variable.empty() &&
+            VariableSlot(rt, id, m->variable, obj, name)) {
+            // A field bound to a timeline takes the text through its variable.
+            rt.SetMember(obj, name, Value::Str(s));
+            if (obj->kind == ObjKind::Clip)
+                break;
+            if (!(m = fresh()))
+                break;
+            m->SetText(text::ToUtf16(s));
+            break;
+        }
         if (self->nativeTag == pText)
             m->SetText(text::ToUtf16(s));
         else

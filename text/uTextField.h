@@ -56,7 +56,7 @@ class TextField {
     std::string restrict; // empty: anything
     bool restrictSet = false;
     std::string variable;
-    int tabIndex = -1; // -1: unset
+    int64_t tabIndex = -1; // 0 .. 2^32-1; -1: unset
 
     // The movie's file version: html reading differs before version 8.
     void SetMovieVersion(int version) { legacyHtml_ = version < 8; }
