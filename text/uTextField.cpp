@@ -299,19 +299,23 @@ void TextField::Layout() const {
         return;
     dirty_ = false;
     lines_.clear();
+    spanOf_.clear();
+    metrics_.clear();
     textWidth_ = textHeight_ = 0;
     const std::u16string& t = styled_.text;
     if (t.empty())
         return;
     // Format index per character, by span.
-    std::vector<uint32_t> spanOf(t.size(), 0);
+    std::vector<uint32_t>& spanOf = spanOf_;
+    spanOf.assign(t.size(), 0);
     {
         size_t at = 0;
         for (uint32_t i = 0; i < styled_.spans.size(); ++i)
             for (size_t k = 0; k < styled_.spans[i].length && at < t.size(); ++k)
                 spanOf[at++] = i;
     }
-    std::vector<Metrics> metrics;
+    std::vector<Metrics>& metrics = metrics_;
+    metrics.clear();
     metrics.reserve(styled_.spans.size());
     for (const FormatSpan& s : styled_.spans)
         metrics.push_back(MetricsFor(s.format));
@@ -426,6 +430,25 @@ void TextField::ApplyAutoSize() {
     }
     height_ = h;
     dirty_ = true;
+}
+
+const TextFormat& TextField::FormatAt(size_t i) const {
+    Layout();
+    if (i >= spanOf_.size() || styled_.spans.empty())
+        return newFormat_;
+    return styled_.spans[spanOf_[i]].format;
+}
+
+const chars::FontChar* TextField::FontAt(size_t i) const {
+    Layout();
+    return i < spanOf_.size() && spanOf_[i] < metrics_.size() ? metrics_[spanOf_[i]].font : nullptr;
+}
+
+double TextField::AdvanceAt(size_t i) const {
+    Layout();
+    if (i >= spanOf_.size() || spanOf_[i] >= metrics_.size())
+        return 0;
+    return metrics_[spanOf_[i]].Advance(styled_.text[i]) + FormatAt(i).letterSpacing.value_or(0);
 }
 
 const std::vector<TextLine>& TextField::Lines() const {

@@ -100,6 +100,11 @@ class TextField {
 
     // ---- Layout
     void SetFontSource(const FontSource* fonts);
+    // For drawing character i: its format, its embedded font (null: the
+    // device font) and its advance in pixels, letter spacing included.
+    const TextFormat& FormatAt(size_t i) const;
+    const chars::FontChar* FontAt(size_t i) const;
+    double AdvanceAt(size_t i) const;
     const std::vector<TextLine>& Lines() const;
     double TextWidth() const;
     double TextHeight() const;
@@ -139,6 +144,8 @@ class TextField {
 
     mutable bool dirty_ = true;
     mutable std::vector<TextLine> lines_;
+    mutable std::vector<uint32_t> spanOf_; // span index per character
+    mutable std::vector<Metrics> metrics_; // per span
     mutable double textWidth_ = 0, textHeight_ = 0;
 };
 

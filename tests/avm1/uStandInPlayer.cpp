@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "avm1/uBuiltinsTextField.h"
+#include "text/uFieldFromTag.h"
 #include "text/uUtf16.h"
 
 namespace zembra::avm1::standin {
@@ -494,42 +495,9 @@ const chars::FontChar* StandInPlayer::MovieFonts::Find(const std::string& face, 
 void StandInPlayer::InitField(Clip& c, const chars::EditTextChar& def) {
     auto f = std::make_shared<text::TextField>();
     f->SetFontSource(&fonts_);
-    f->SetMovieVersion(movie_.version);
-    text::TextFormat nf;
-    if (def.hasFont && movie_.dictionary)
-        if (const chars::Character* ch = movie_.dictionary->Get(def.fontId);
-            ch && ch->kind == chars::Kind::Font)
-            nf.font = static_cast<const chars::FontChar*>(ch)->name;
-    nf.size = def.height / 20;
-    nf.color = (static_cast<uint32_t>(def.color.r) << 16) | (def.color.g << 8) | def.color.b;
-    static const text::Align aligns[] = {text::Align::Left, text::Align::Right, text::Align::Center,
-                                         text::Align::Justify};
-    nf.align = aligns[def.align & 3];
-    nf.leftMargin = def.leftMargin / 20;
-    nf.rightMargin = def.rightMargin / 20;
-    nf.indent = def.indent / 20;
-    nf.leading = def.leading / 20;
-    f->SetNewTextFormat(nf);
+    text::InitFromEditText(*f, def, *movie_.dictionary, movie_.version);
     f->x = c.props[static_cast<int>(ClipProp::X)];
     f->y = c.props[static_cast<int>(ClipProp::Y)];
-    f->SetSize((def.bounds.xMax - def.bounds.xMin) / 20.0,
-               (def.bounds.yMax - def.bounds.yMin) / 20.0);
-    f->SetMultiline(def.multiline);
-    f->SetWordWrap(def.wordWrap);
-    f->password = def.password;
-    f->border = f->background = def.border;
-    f->SetHtml(def.html);
-    f->SetEmbedFonts(def.useOutlines);
-    f->input = !def.readOnly;
-    f->selectable = !def.noSelect;
-    f->maxChars = def.maxLength;
-    f->variable = def.variable;
-    if (def.html)
-        f->SetHtmlText(def.text);
-    else
-        f->SetText(text::ToUtf16(def.text));
-    if (def.autoSize)
-        f->SetAutoSize(text::AutoSize::Left);
     c.field = f;
 }
 
