@@ -8,6 +8,7 @@
 #include <stb_easy_font.h>
 
 #include "chars/uHtmlText.h"
+#include "text/uTextField.h"
 
 namespace zembra::timeline {
 
@@ -249,6 +250,75 @@ void TextFieldRenderer::Draw(const chars::EditTextChar& e, const raster::Matrix&
         baseline += lineHeight;
         if (!e.multiline && !e.wordWrap)
             break;
+    }
+}
+
+void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& m,
+                             const raster::ColorTransform& color) {
+    const double x0 = f.x * 20, y0 = f.y * 20;
+    const double x1 = x0 + f.Width() * 20, y1 = y0 + f.Height() * 20;
+    auto rgb = [](uint32_t c) {
+        return raster::Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                            static_cast<uint8_t>(c), 255};
+    };
+    if (f.background)
+        canvas_.FillPath(Rect(x0, y0, x1, y1), raster::FillRule::NonZero,
+                         Solid(rgb(f.backgroundColor)), m, color);
+    if (f.border) {
+        std::vector<raster::Segment> frame = Rect(x0, y0, x1 + 20, y1 + 20);
+        const std::vector<raster::Segment> inner = Rect(x0 + 20, y0 + 20, x1, y1);
+        frame.insert(frame.end(), inner.begin(), inner.end());
+        canvas_.FillPath(frame, raster::FillRule::EvenOdd, Solid(rgb(f.borderColor)), m, color);
+    }
+    const std::vector<text::TextLine>& lines = f.Lines();
+    const size_t first = static_cast<size_t>(std::max(1, f.Scroll()) - 1);
+    if (first >= lines.size())
+        return;
+    const std::u16string& t = f.Text();
+    const double top = lines[first].top;
+    const double room = f.Height() - 2 * kGutter / 20;
+    size_t drawn = 0;
+    for (size_t li = first; li < lines.size() && li - first < kMaxLines; ++li) {
+        const text::TextLine& line = lines[li];
+        // Lines below the field's bottom are not shown (the first always is).
+        if (li > first && line.top - top + line.ascent + line.descent > room)
+            break;
+        const double baseline = y0 + kGutter + (line.top - top + line.ascent) * 20;
+        double x = x0 + kGutter + (line.x - f.HScroll()) * 20;
+        for (size_t i = line.begin; i < line.end && i < t.size(); ++i) {
+            if (++drawn > kMaxCharacters)
+                return;
+            const double advance = f.AdvanceAt(i) * 20;
+            uint32_t cp = f.password ? '*' : t[i];
+            const text::TextFormat& fmt = f.FormatAt(i);
+            raster::Rgba c = rgb(fmt.color.value_or(0));
+            const double height = fmt.size.value_or(12) * 20;
+            if (const chars::FontChar* font = f.FontAt(i)) {
+                const int gi = font->GlyphFor(cp);
+                if (gi >= 0 && font->emSize > 0) {
+                    const double s = height / font->emSize;
+                    const auto& outline = font->glyphs[static_cast<size_t>(gi)].outline;
+                    if (spend_(outline.size()))
+                        canvas_.FillPath(outline, raster::FillRule::NonZero, Solid(c),
+                                         m.Concat(raster::Matrix{s, 0, 0, s, x, baseline}), color);
+                }
+            } else if (cp >= 33 && cp <= 126) {
+                char one[2] = {static_cast<char>(cp), 0};
+                float buffer[16 * 64];
+                const int quads = stb_easy_font_print(0, 0, one, nullptr, buffer, sizeof buffer);
+                std::vector<raster::Segment> segs;
+                for (int q = 0; q < quads && q < 64; ++q) {
+                    const float* v = buffer + q * 16;
+                    const auto r = Rect(v[0], v[1] - 8, v[8], v[9] - 8);
+                    segs.insert(segs.end(), r.begin(), r.end());
+                }
+                const double s = height / kBlockFontEm;
+                if (spend_(segs.size()))
+                    canvas_.FillPath(segs, raster::FillRule::NonZero, Solid(c),
+                                     m.Concat(raster::Matrix{s, 0, 0, s, x, baseline}), color);
+            }
+            x += advance;
+        }
     }
 }
 
