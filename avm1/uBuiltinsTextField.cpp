@@ -554,13 +554,14 @@ Value FieldSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     case pScroll: {
         double d = number();
         if ((m = fresh()) && std::isfinite(d))
-            m->SetScroll(static_cast<int>(d));
+            m->SetScroll(ToInt32(d));
         break;
     }
     case pHScroll: {
+        // Whole pixels as a 32-bit integer: past its range it wraps below 0.
         double d = number();
         if ((m = fresh()))
-            m->SetHScroll(d);
+            m->SetHScroll(std::isfinite(d) ? ToInt32(d) : 0);
         break;
     }
     case pBorderColor:

@@ -275,7 +275,7 @@ double TextField::Metrics::Advance(char16_t c) const {
             return TwipAdvance(font->glyphs[static_cast<size_t>(g)].advance / font->emSize * size);
         return 0;
     }
-    return DeviceFont::Advance(c) * size;
+    return TwipAdvance(DeviceFont(serif).Advance(c) * size);
 }
 
 TextField::Metrics TextField::MetricsFor(const TextFormat& f) const {
@@ -288,8 +288,10 @@ TextField::Metrics TextField::MetricsFor(const TextFormat& f) const {
         m.ascent = m.font->ascent / m.font->emSize * m.size;
         m.descent = m.font->descent / m.font->emSize * m.size;
     } else {
-        m.ascent = DeviceFont::kAscent * m.size;
-        m.descent = DeviceFont::kDescent * m.size;
+        const DeviceFont device = DeviceFont::For(f.font.value_or(""));
+        m.serif = device.Serif();
+        m.ascent = device.Ascent() * m.size;
+        m.descent = device.Descent() * m.size;
     }
     return m;
 }

@@ -124,6 +124,7 @@ class TextField {
     // Line metrics and advances of one format.
     struct Metrics {
         const chars::FontChar* font = nullptr;
+        bool serif = false; // which device font, when there is no font
         double size = 12;
         double ascent = 0, descent = 0;
         double Advance(char16_t c) const;

@@ -248,6 +248,7 @@ TEST(TextFieldModel, HtmlTextIsPlainTextWhenTheFieldIsNotHtml) {
 TEST(TextFieldLayout, DeviceFontMetricsAndLeading) {
     TextField f;
     TextFormat nf;
+    nf.font = "_sans";
     nf.size = 20;
     nf.leading = 5;
     f.SetNewTextFormat(nf);
@@ -263,6 +264,11 @@ TEST(TextFieldLayout, DeviceFontMetricsAndLeading) {
     f.SetText(U(""));
     EXPECT_EQ(f.TextHeight(), 0);
     EXPECT_TRUE(f.Lines().empty());
+    // The default face is the serif one: digits are half an em.
+    TextField serif;
+    serif.SetText(U("12"));
+    EXPECT_EQ(serif.TextWidth(), 12);
+    EXPECT_EQ(serif.TextHeight(), std::floor(12 * (0.891 + 0.216)));
 }
 
 TEST(TextFieldLayout, WordWrapBreaksAtSpacesAndLongWordsAnywhere) {
