@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kGutter = 2; // pixels between the field's edge and its text, each side
 
-// Glyph advances are kept in whole twips.
+// Glyph advances, ascents and descents are kept in whole twips.
 double TwipAdvance(double px) {
     return std::floor(px * 20 + 1e-9) / 20;
 }
@@ -21,16 +21,9 @@ double TwipAdvance(double px) {
 std::u16string NormalizeNewlines(const std::u16string& s) {
     std::u16string out;
     out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n') {
-            out += u'\r';
-            ++i;
-        } else if (s[i] == u'\n') {
-            out += u'\r';
-        } else {
-            out += s[i];
-        }
-    }
+    // Each of "\r" and "\n" is a break of its own, also together.
+    for (char16_t c : s)
+        out += c == u'\n' ? u'\r' : c;
     return out;
 }
 
@@ -63,6 +56,17 @@ void Coalesce(std::vector<FormatSpan>& spans) {
             out.push_back(std::move(s));
     }
     spans.swap(out);
+}
+
+// Where a tab from `x` goes: the next stop of the paragraph, else the next
+// multiple of the default interval.
+double TabStop(const TextFormat& f, double x) {
+    constexpr double kInterval = 36;
+    if (f.tabStops)
+        for (double stop : *f.tabStops)
+            if (stop > x)
+                return stop;
+    return (std::floor(x / kInterval) + 1) * kInterval;
 }
 
 } // namespace
@@ -285,13 +289,13 @@ TextField::Metrics TextField::MetricsFor(const TextFormat& f) const {
         m.font =
             fonts_->Find(f.font.value_or(""), f.bold.value_or(false), f.italic.value_or(false));
     if (m.font && m.font->hasLayout && m.font->emSize > 0) {
-        m.ascent = m.font->ascent / m.font->emSize * m.size;
-        m.descent = m.font->descent / m.font->emSize * m.size;
+        m.ascent = TwipAdvance(m.font->ascent / m.font->emSize * m.size);
+        m.descent = TwipAdvance(m.font->descent / m.font->emSize * m.size);
     } else {
         const DeviceFont device = DeviceFont::For(f.font.value_or(""));
         m.serif = device.Serif();
-        m.ascent = device.Ascent() * m.size;
-        m.descent = device.Descent() * m.size;
+        m.ascent = TwipAdvance(device.Ascent() * m.size);
+        m.descent = TwipAdvance(device.Descent() * m.size);
     }
     return m;
 }
@@ -337,8 +341,6 @@ void TextField::Layout() const {
         bool hasBreak = pEnd != std::u16string::npos;
         if (!hasBreak)
             pEnd = t.size();
-        if (start == t.size() && !hasBreak)
-            break; // no empty line after a final break
         const size_t fmtIndex = start < t.size() ? start : t.size() - 1;
         const TextFormat& pf = formatAt(fmtIndex);
         const double left = pf.leftMargin.value_or(0) + pf.blockIndent.value_or(0);
@@ -355,6 +357,8 @@ void TextField::Layout() const {
             double widthAtBreak = 0;
             for (; i < pEnd; ++i) {
                 double adv = metricsAt(i).Advance(t[i]) + spacing;
+                if (t[i] == u'\t')
+                    adv = TabStop(pf, x) - x;
                 if (wordWrap_ && i > lineStart && x + adv > room && t[i] != u' ') {
                     break;
                 }
@@ -402,7 +406,7 @@ void TextField::Layout() const {
             line.x = offset;
             line.top = top;
             top += line.ascent + line.descent + line.leading;
-            textWidth_ = std::max(textWidth_, line.width + left + indent + right);
+            textWidth_ = std::max(textWidth_, line.width + indent);
             lines_.push_back(line);
             firstLine = false;
             if (lineEnd >= pEnd || lines_.size() >= kMaxLength)

