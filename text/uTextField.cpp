@@ -427,7 +427,7 @@ void TextField::ApplyAutoSize() {
     Layout();
     const double h = std::round(textHeight_) + 2 * kGutter;
     if (!wordWrap_) {
-        const double w = std::round(textWidth_) + 2 * kGutter;
+        const double w = textWidth_ + 2 * kGutter;
         if (autoSize_ == AutoSize::Center)
             x += (width_ - w) / 2;
         else if (autoSize_ == AutoSize::Right)
