@@ -10,8 +10,16 @@ void InitFromEditText(TextField& f, const chars::EditTextChar& def, const chars:
     f.SetMovieVersion(version);
     TextFormat nf;
     if (def.hasFont)
-        if (const chars::Character* ch = dict.Get(def.fontId); ch && ch->kind == chars::Kind::Font)
-            nf.font = static_cast<const chars::FontChar*>(ch)->name;
+        if (const chars::Character* ch = dict.Get(def.fontId);
+            ch && ch->kind == chars::Kind::Font) {
+            // The font's style is the text's, unless html says it.
+            const auto* font = static_cast<const chars::FontChar*>(ch);
+            nf.font = font->name;
+            if (!def.html) {
+                nf.bold = font->bold;
+                nf.italic = font->italic;
+            }
+        }
     nf.size = def.height / 20;
     nf.color = (static_cast<uint32_t>(def.color.r) << 16) | (def.color.g << 8) | def.color.b;
     static const Align aligns[] = {Align::Left, Align::Right, Align::Center, Align::Justify};
