@@ -88,6 +88,17 @@ void TextField::SetSize(double w, double h) {
     Changed();
 }
 
+void TextField::SetHtml(bool on) {
+    if (html_ && !on) {
+        newFormat_.align = Align::Left;
+        for (auto& span : styled_.spans)
+            span.format.align = Align::Left;
+        Coalesce(styled_.spans);
+        Changed();
+    }
+    html_ = on;
+}
+
 void TextField::SetMultiline(bool on) {
     multiline_ = on;
     Changed();
@@ -255,8 +266,6 @@ void TextField::SetNewTextFormat(const TextFormat& f) {
 }
 
 uint32_t TextField::TextColor() const {
-    if (!styled_.spans.empty() && styled_.spans.front().format.color)
-        return *styled_.spans.front().format.color;
     return newFormat_.color.value_or(0);
 }
 

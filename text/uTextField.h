@@ -62,7 +62,8 @@ class TextField {
     void SetMovieVersion(int version) { legacyHtml_ = version < 8; }
 
     bool Html() const { return html_; }
-    void SetHtml(bool on) { html_ = on; }
+    // Turning html off aligns the field left again.
+    void SetHtml(bool on);
     bool Multiline() const { return multiline_; }
     void SetMultiline(bool on);
     bool WordWrap() const { return wordWrap_; }
@@ -95,6 +96,7 @@ class TextField {
     void SetTextFormat(size_t begin, size_t end, const TextFormat& f);
     const TextFormat& NewTextFormat() const { return newFormat_; }
     void SetNewTextFormat(const TextFormat& f);
+    // The colour of new text; setting it colours all text too.
     uint32_t TextColor() const;
     void SetTextColor(uint32_t rgb);
 
