@@ -480,18 +480,6 @@ void StandInPlayer::CallFrame(ClipId clip, const std::string& frame) {
         rt_->RunActions(a, clip);
 }
 
-const chars::FontChar* StandInPlayer::MovieFonts::Find(const std::string& face, bool bold,
-                                                       bool italic) const {
-    if (!dict_)
-        return nullptr;
-    if (const chars::FontChar* f = dict_->FindFont(face, bold, italic))
-        return f;
-    for (int style = 0; style < 4; ++style)
-        if (const chars::FontChar* f = dict_->FindFont(face, style & 1, style & 2))
-            return f;
-    return nullptr;
-}
-
 void StandInPlayer::InitField(Clip& c, const chars::EditTextChar& def) {
     auto f = std::make_shared<text::TextField>();
     f->SetFontSource(&fonts_);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "avm1/uRuntime.h"
+#include "text/uDictionaryFonts.h"
 #include "text/uTextField.h"
 #include "tests/avm1/uSwfStandIn.h"
 
@@ -73,16 +74,6 @@ class StandInPlayer : public Host {
         std::string method;
     };
 
-    // Embedded fonts by name, any style when the asked one is missing.
-    class MovieFonts final : public text::FontSource {
-      public:
-        explicit MovieFonts(const chars::Dictionary* d) : dict_(d) {}
-        const chars::FontChar* Find(const std::string& face, bool bold, bool italic) const override;
-
-      private:
-        const chars::Dictionary* dict_;
-    };
-
     Clip* Get(ClipId id);
     // A field for an edit text definition placed by a frame.
     void InitField(Clip& c, const chars::EditTextChar& def);
@@ -97,7 +88,7 @@ class StandInPlayer : public Host {
     void Walk(ClipId id, std::vector<ClipId>& out);
 
     const Movie& movie_;
-    MovieFonts fonts_;
+    text::DictionaryFonts fonts_;
     std::unique_ptr<Runtime> rt_;
     std::map<ClipId, Clip> clips_;
     std::deque<Job> queue_;

@@ -94,6 +94,32 @@ TEST(HtmlRead, StylesNestAndCloseBack) {
     EXPECT_EQ(t.spans[2].format.bold, false);
 }
 
+TEST(HtmlRead, StyledRunsBreaksAndEntitiesOfAStaticField) {
+    HtmlOptions o;
+    StyledText t = ReadHtml("<p align=\"left\"><b>Bold <i>both</i></b> &amp; <font "
+                            "color=\"#ff0000\" size='20' face=\"Serif\">red</font><br>x "
+                            "&lt;y&gt;</p><p>next</p>",
+                            Base(), o);
+    EXPECT_EQ(ToUtf8(t.text), "Bold both & red\rx <y>\rnext\r");
+    ASSERT_GE(t.spans.size(), 5u);
+    EXPECT_EQ(t.spans[0].length, 5u);
+    EXPECT_EQ(t.spans[0].format.bold, true);
+    EXPECT_EQ(t.spans[1].format.italic, true);
+    EXPECT_EQ(t.spans[2].format.bold, false);
+    EXPECT_EQ(t.spans[3].format.font, "Serif");
+    EXPECT_EQ(t.spans[3].format.size, 20.0);
+    // Stray closing tags are dropped and open ones stay in force.
+    std::string deep;
+    for (int i = 0; i < 500; ++i)
+        deep += "<b><i>";
+    deep += "t</x></b>";
+    StyledText odd = ReadHtml(deep, Base(), o);
+    ASSERT_EQ(odd.spans.size(), 1u);
+    EXPECT_EQ(ToUtf8(odd.text), "t");
+    EXPECT_EQ(odd.spans[0].format.bold, true);
+    EXPECT_EQ(odd.spans[0].format.italic, true);
+}
+
 TEST(HtmlRead, CondenseWhiteAndBrokenMarkup) {
     HtmlOptions o;
     o.condenseWhite = true;
