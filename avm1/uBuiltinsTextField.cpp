@@ -823,6 +823,10 @@ Value PlainCtor(Runtime&, Object*, const Value& thisv, Args&) {
     return thisv;
 }
 
+Value Nothing(Runtime&, Object*, const Value&, Args&) {
+    return Value::Undef();
+}
+
 Value CreateTextField(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* o = thisv.AsObject();
     if (!o || o->kind != ObjKind::Clip || !o->clip || args.size() < 6)
@@ -861,7 +865,7 @@ Value SelSetFocus(Runtime& rt, Object*, const Value&, Args& args) {
         target = rt.ResolveTarget(t.AsString(), rt.host().Root());
     else if (t.IsObject())
         target = t.AsObject();
-    else if (!t.IsNull())
+    else if (!t.IsNullish())
         return Value::Bool(false);
     if (target && (target->kind != ObjKind::Clip || !target->clip))
         return Value::Bool(false);
@@ -942,7 +946,7 @@ void InstallTextField(Runtime& rt) {
         Def(rt, sel, "getBeginIndex", SelIndex);
         Def(rt, sel, "getEndIndex", SelIndex);
         Def(rt, sel, "getCaretIndex", SelIndex);
-        Def(rt, sel, "setSelection", PlainCtor);
+        Def(rt, sel, "setSelection", Nothing);
     }
 }
 
