@@ -1,4 +1,5 @@
 // MovieClip methods: each asks the host about the clip it is called on.
+#include <algorithm>
 #include <cmath>
 
 #include "avm1/uBuiltinUtil.h"
@@ -43,8 +44,16 @@ Value Timeline(Runtime& rt, Object* self, const Value& thisv, Args& args) {
                 h.GotoFrame(c, static_cast<int>(n), play);
         } else {
             double n = rt.ToNumber(f);
-            if (!std::isnan(n))
-                h.GotoFrame(c, static_cast<int>(n), play);
+            if (std::isnan(n))
+                break;
+            // The method counts in 32-bit integers: a frame past the end is
+            // the last one, one before the first goes nowhere.
+            const int32_t index = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(n)) - 1u);
+            if (index < 0)
+                break;
+            const double total = h.GetProperty(c, ClipProp::TotalFrames);
+            const int last = total >= 1 ? static_cast<int>(std::min(total, 2147483647.0)) : 1;
+            h.GotoFrame(c, std::min(index, last - 1) + 1, play);
         }
     }
     }
@@ -56,7 +65,7 @@ Value CreateEmpty(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (!c)
         return Value::Undef();
     std::string name = StrArg(rt, args, 0);
-    int depth = static_cast<int>(NumArg(rt, args, 1));
+    int depth = ToInt32(NumArg(rt, args, 1));
     ClipId n = rt.host().CreateEmpty(c, name, depth);
     return Value::Obj(rt.ClipObject(n));
 }
@@ -66,7 +75,7 @@ Value Duplicate(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (!c)
         return Value::Undef();
     std::string name = StrArg(rt, args, 0);
-    int depth = static_cast<int>(NumArg(rt, args, 1));
+    int depth = ToInt32(NumArg(rt, args, 1));
     ClipId n = rt.host().Duplicate(c, name, depth);
     return Value::Obj(rt.ClipObject(n));
 }
@@ -77,7 +86,7 @@ Value Attach(Runtime& rt, Object*, const Value& thisv, Args& args) {
         return Value::Undef();
     std::string linkage = StrArg(rt, args, 0);
     std::string name = StrArg(rt, args, 1);
-    int depth = static_cast<int>(NumArg(rt, args, 2));
+    int depth = ToInt32(NumArg(rt, args, 2));
     ClipId n = rt.host().Attach(c, linkage, name, depth);
     Object* o = rt.ClipObject(n);
     if (o) {
@@ -109,6 +118,17 @@ Value NextDepth(Runtime& rt, Object*, const Value& thisv, Args&) {
     return c ? Value::Num(rt.host().NextHighestDepth(c)) : Value::Undef();
 }
 
+Value AtDepth(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c || args.empty())
+        return Value::Undef();
+    const double d = NumArg(rt, args, 0);
+    if (!std::isfinite(d))
+        return Value::Undef();
+    ClipId found = rt.host().InstanceAtDepth(c, ToInt32(d));
+    return found ? Value::Obj(rt.ClipObject(found)) : Value::Undef();
+}
+
 Value StartDrag(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (ClipId c = ThisClip(thisv)) {
         bool lock = rt.ToBoolean(Arg(args, 0));
@@ -121,6 +141,227 @@ Value StartDrag(Runtime& rt, Object*, const Value& thisv, Args& args) {
 
 Value StopDrag(Runtime& rt, Object*, const Value&, Args&) {
     rt.host().StopDrag();
+    return Value::Undef();
+}
+
+Value SwapDepths(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    const Value& target = Arg(args, 0);
+    if (Object* o = target.AsObject()) {
+        if (o->kind == ObjKind::Clip && o->clip)
+            rt.host().SwapWith(c, o->clip);
+        return Value::Undef();
+    }
+    double d = rt.ToNumber(target);
+    if (std::isfinite(d))
+        rt.host().SwapDepths(c, ToInt32(d));
+    return Value::Undef();
+}
+
+enum { kToGlobal, kToLocal };
+
+Value ConvertPoint(Runtime& rt, Object* self, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    Object* pt = Arg(args, 0).AsObject();
+    if (!c || !pt)
+        return Value::Undef();
+    double x = rt.ToNumber(rt.GetMember(pt, "x"));
+    double y = rt.ToNumber(rt.GetMember(pt, "y"));
+    rt.host().ConvertPoint(c, x, y, self->nativeTag == kToGlobal);
+    rt.SetMember(pt, "x", Value::Num(x));
+    rt.SetMember(pt, "y", Value::Num(y));
+    return Value::Undef();
+}
+
+Value GetBounds(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    ClipId space = c;
+    if (!args.empty()) {
+        Object* o = Arg(args, 0).AsObject();
+        if (!o && Arg(args, 0).IsString())
+            o = rt.ResolveTarget(rt.ToString(Arg(args, 0)), c);
+        if (!o || o->kind != ObjKind::Clip || !o->clip)
+            return Value::Undef();
+        space = o->clip;
+    }
+    double x0 = 6710886.35, y0 = 6710886.35, x1 = 6710886.35, y1 = 6710886.35;
+    if (!rt.host().Bounds(c, space, x0, y0, x1, y1))
+        x0 = y0 = x1 = y1 = 6710886.35; // what the player gives for nothing drawn
+    Object* r = rt.NewPlain();
+    rt.SetMember(r, "xMin", Value::Num(x0));
+    rt.SetMember(r, "xMax", Value::Num(x1));
+    rt.SetMember(r, "yMin", Value::Num(y0));
+    rt.SetMember(r, "yMax", Value::Num(y1));
+    return Value::Obj(r);
+}
+
+Value HitTest(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    if (args.size() >= 2) {
+        double x = NumArg(rt, args, 0), y = NumArg(rt, args, 1);
+        bool shape = rt.ToBoolean(Arg(args, 2));
+        return Value::Bool(rt.host().HitTestPoint(c, x, y, shape));
+    }
+    Object* o = Arg(args, 0).AsObject();
+    if (!o && Arg(args, 0).IsString())
+        o = rt.ResolveTarget(rt.ToString(Arg(args, 0)), c);
+    if (!o || o->kind != ObjKind::Clip || !o->clip)
+        return Value::Bool(false);
+    return Value::Bool(rt.host().HitTestClip(c, o->clip));
+}
+
+// ---- The drawing API
+
+enum { kMoveTo, kLineTo, kCurveTo };
+
+Value DrawPath(Runtime& rt, Object* self, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    const size_t need = self->nativeTag == kCurveTo ? 4 : 2;
+    if (args.size() < need)
+        return Value::Undef();
+    double v[4] = {0, 0, 0, 0};
+    for (size_t i = 0; i < need; ++i)
+        v[i] = NumArg(rt, args, i);
+    if (self->nativeTag == kCurveTo)
+        rt.host().DrawPath(c, 2, v[0], v[1], v[2], v[3]);
+    else
+        rt.host().DrawPath(c, self->nativeTag == kMoveTo ? 0 : 1, 0, 0, v[0], v[1]);
+    return Value::Undef();
+}
+
+Value DrawClear(Runtime& rt, Object*, const Value& thisv, Args&) {
+    if (ClipId c = ThisClip(thisv))
+        rt.host().DrawClear(c);
+    return Value::Undef();
+}
+
+uint32_t ColorArg(Runtime& rt, const Value& v) {
+    return ToUint32(rt.ToNumber(v)) & 0xffffff;
+}
+
+Value BeginFill(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    if (args.empty() || Arg(args, 0).IsUndefined()) {
+        rt.host().DrawFillStyle(c, nullptr);
+        return Value::Undef();
+    }
+    DrawFill fill;
+    fill.colors.push_back(ColorArg(rt, Arg(args, 0)));
+    fill.alphas.push_back(args.size() > 1 ? NumArg(rt, args, 1) : 100);
+    rt.host().DrawFillStyle(c, &fill);
+    return Value::Undef();
+}
+
+Value EndFill(Runtime& rt, Object*, const Value& thisv, Args&) {
+    if (ClipId c = ThisClip(thisv))
+        rt.host().DrawFillStyle(c, nullptr);
+    return Value::Undef();
+}
+
+// The gradient arguments of beginGradientFill and lineGradientStyle:
+// type, colors, alphas, ratios, matrix[, spread, interpolation, focal].
+// False when they describe no gradient.
+bool ReadGradient(Runtime& rt, Args& args, DrawFill& out) {
+    const std::string type = StrArg(rt, args, 0);
+    if (type == "linear")
+        out.kind = DrawFill::Kind::Linear;
+    else if (type == "radial")
+        out.kind = DrawFill::Kind::Radial;
+    else
+        return false;
+    Object* colors = Arg(args, 1).AsObject();
+    Object* alphas = Arg(args, 2).AsObject();
+    Object* ratios = Arg(args, 3).AsObject();
+    Object* m = Arg(args, 4).AsObject();
+    if (!colors || !alphas || !ratios || !m)
+        return false;
+    const double n =
+        std::min({rt.ArrayLength(colors), rt.ArrayLength(alphas), rt.ArrayLength(ratios), 15.0});
+    if (!(n >= 1))
+        return false;
+    for (uint32_t i = 0; i < static_cast<uint32_t>(n); ++i) {
+        out.colors.push_back(ColorArg(rt, rt.ArrayGet(colors, i)));
+        out.alphas.push_back(rt.ToNumber(rt.ArrayGet(alphas, i)));
+        out.ratios.push_back(rt.ToNumber(rt.ArrayGet(ratios, i)));
+    }
+    auto num = [&](const char* name) { return rt.ToNumber(rt.GetMember(m, name)); };
+    if (rt.ToString(rt.GetMember(m, "matrixType")) == "box") {
+        const double w = num("w"), h = num("h"), r = num("r");
+        const double sx = w / 1638.4, sy = h / 1638.4;
+        out.matrix[0] = std::cos(r) * sx;
+        out.matrix[1] = std::sin(r) * sy;
+        out.matrix[2] = -std::sin(r) * sx;
+        out.matrix[3] = std::cos(r) * sy;
+        out.matrix[4] = num("x") + w / 2;
+        out.matrix[5] = num("y") + h / 2;
+    } else if (rt.HasProperty(m, "tx")) {
+        const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+        for (int i = 0; i < 6; ++i)
+            out.matrix[i] = num(names[i]);
+    } else {
+        // The 3x3 form: a b / d e / g h.
+        const char* names[] = {"a", "b", "d", "e", "g", "h"};
+        for (int i = 0; i < 6; ++i)
+            out.matrix[i] = num(names[i]);
+    }
+    const std::string spread = args.size() > 5 ? StrArg(rt, args, 5) : std::string();
+    out.spread = spread == "reflect" ? 1 : (spread == "repeat" ? 2 : 0);
+    out.linearRgb = args.size() > 6 && StrArg(rt, args, 6) == "linearRGB";
+    out.focal = args.size() > 7 ? NumArg(rt, args, 7) : 0;
+    return true;
+}
+
+Value BeginGradientFill(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    DrawFill fill;
+    if (ReadGradient(rt, args, fill))
+        rt.host().DrawFillStyle(c, &fill);
+    return Value::Undef();
+}
+
+Value LineGradientStyle(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    DrawFill fill;
+    if (ReadGradient(rt, args, fill))
+        rt.host().DrawLineFill(c, fill);
+    return Value::Undef();
+}
+
+Value LineStyle(Runtime& rt, Object*, const Value& thisv, Args& args) {
+    ClipId c = ThisClip(thisv);
+    if (!c)
+        return Value::Undef();
+    if (args.empty() || Arg(args, 0).IsUndefined()) {
+        rt.host().DrawLineStyle(c, nullptr);
+        return Value::Undef();
+    }
+    DrawLine line;
+    line.width = NumArg(rt, args, 0);
+    line.color = args.size() > 1 ? ColorArg(rt, Arg(args, 1)) : 0;
+    line.alpha = args.size() > 2 ? NumArg(rt, args, 2) : 100;
+    line.pixelHinting = rt.ToBoolean(Arg(args, 3));
+    const std::string scale = args.size() > 4 ? StrArg(rt, args, 4) : std::string("normal");
+    line.scale = scale == "none" ? 1 : scale == "vertical" ? 2 : scale == "horizontal" ? 3 : 0;
+    const std::string caps = args.size() > 5 ? StrArg(rt, args, 5) : std::string();
+    line.caps = caps == "none" ? 1 : caps == "square" ? 2 : 0;
+    const std::string joints = args.size() > 6 ? StrArg(rt, args, 6) : std::string();
+    line.joints = joints == "bevel" ? 1 : joints == "miter" ? 2 : 0;
+    line.miterLimit = args.size() > 7 ? NumArg(rt, args, 7) : 3;
+    rt.host().DrawLineStyle(c, &line);
     return Value::Undef();
 }
 
@@ -157,10 +398,26 @@ void InstallMovieClip(Runtime& rt) {
     Def(rt, p, "removeMovieClip", RemoveClip);
     Def(rt, p, "getDepth", GetDepth);
     Def(rt, p, "getNextHighestDepth", NextDepth);
+    Def(rt, p, "getInstanceAtDepth", AtDepth);
     Def(rt, p, "startDrag", StartDrag);
     Def(rt, p, "stopDrag", StopDrag);
     Def(rt, p, "toString", ClipToString);
     Def(rt, p, "getURL", GetUrl);
+    Def(rt, p, "swapDepths", SwapDepths);
+    Def(rt, p, "localToGlobal", ConvertPoint, kToGlobal);
+    Def(rt, p, "globalToLocal", ConvertPoint, kToLocal);
+    Def(rt, p, "getBounds", GetBounds);
+    Def(rt, p, "getRect", GetBounds);
+    Def(rt, p, "hitTest", HitTest);
+    Def(rt, p, "clear", DrawClear);
+    Def(rt, p, "moveTo", DrawPath, kMoveTo);
+    Def(rt, p, "lineTo", DrawPath, kLineTo);
+    Def(rt, p, "curveTo", DrawPath, kCurveTo);
+    Def(rt, p, "beginFill", BeginFill);
+    Def(rt, p, "beginGradientFill", BeginGradientFill);
+    Def(rt, p, "endFill", EndFill);
+    Def(rt, p, "lineStyle", LineStyle);
+    Def(rt, p, "lineGradientStyle", LineGradientStyle);
 }
 
 } // namespace zembra::avm1

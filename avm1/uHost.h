@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zembra::text {
 class TextField;
@@ -41,6 +42,36 @@ enum class ClipProp : int {
     YMouse,
     Count
 };
+
+// A drawing API fill: a colour or a gradient. Colours 0xRRGGBB, alphas
+// 0..100, ratios 0..255; the matrix (a b c d tx ty, pixels) maps the
+// gradient square -819.2..819.2 into the clip.
+struct DrawFill {
+    enum class Kind { Solid, Linear, Radial };
+    Kind kind = Kind::Solid;
+    std::vector<uint32_t> colors;
+    std::vector<double> alphas;
+    std::vector<double> ratios;
+    double matrix[6] = {1, 0, 0, 1, 0, 0};
+    int spread = 0; // 0 pad, 1 reflect, 2 repeat
+    bool linearRgb = false;
+    double focal = 0; // -1..1
+};
+
+// A drawing API line style; widths in pixels.
+struct DrawLine {
+    double width = 0;
+    uint32_t color = 0;
+    double alpha = 100;
+    bool pixelHinting = false;
+    int scale = 0;  // 0 normal, 1 none, 2 vertical only, 3 horizontal only
+    int caps = 0;   // 0 round, 1 none, 2 square
+    int joints = 0; // 0 round, 1 bevel, 2 miter
+    double miterLimit = 3;
+};
+
+// What a clip handle names: the engine gives each kind its own object.
+enum class ClipKind { None, Clip, Button, TextField };
 
 class Host {
   public:
@@ -114,6 +145,11 @@ class Host {
         (void)clip;
         return 0;
     }
+    // getInstanceAtDepth: the clip at a (script) depth of `clip`, or 0.
+    virtual ClipId InstanceAtDepth(ClipId clip, int depth) {
+        (void)clip, (void)depth;
+        return 0;
+    }
     virtual void StartDrag(ClipId clip, bool lockCenter, bool constrain, double l, double t,
                            double r, double b) {
         (void)clip, (void)lockCenter, (void)constrain, (void)l, (void)t, (void)r, (void)b;
@@ -123,6 +159,44 @@ class Host {
     // The Call action: runs the actions of a frame (number or label) of the
     // clip now, without moving the playhead.
     virtual void CallFrame(ClipId clip, const std::string& frame) { (void)clip, (void)frame; }
+
+    virtual ClipKind KindOf(ClipId clip) { return clip ? ClipKind::Clip : ClipKind::None; }
+    // localToGlobal (toGlobal) and globalToLocal, in pixels.
+    virtual void ConvertPoint(ClipId clip, double& x, double& y, bool toGlobal) {
+        (void)clip, (void)x, (void)y, (void)toGlobal;
+    }
+    // getBounds: the clip's drawn bounds in the space of `space`, in
+    // pixels; false when the clip draws nothing.
+    virtual bool Bounds(ClipId clip, ClipId space, double& xMin, double& yMin, double& xMax,
+                        double& yMax) {
+        (void)clip, (void)space, (void)xMin, (void)yMin, (void)xMax, (void)yMax;
+        return false;
+    }
+    // hitTest(x, y, shapeFlag) with stage pixels, and hitTest(other).
+    virtual bool HitTestPoint(ClipId clip, double x, double y, bool shape) {
+        (void)clip, (void)x, (void)y, (void)shape;
+        return false;
+    }
+    virtual bool HitTestClip(ClipId clip, ClipId other) {
+        (void)clip, (void)other;
+        return false;
+    }
+    // swapDepths(depth) and swapDepths(otherClip).
+    virtual void SwapDepths(ClipId clip, int depth) { (void)clip, (void)depth; }
+    virtual void SwapWith(ClipId clip, ClipId other) { (void)clip, (void)other; }
+
+    // The drawing API on the clip's own drawing, under its children
+    // (coordinates in the clip's pixels). kind: 0 moveTo, 1 lineTo, 2 curveTo.
+    virtual void DrawClear(ClipId clip) { (void)clip; }
+    virtual void DrawPath(ClipId clip, int kind, double cx, double cy, double x, double y) {
+        (void)clip, (void)kind, (void)cx, (void)cy, (void)x, (void)y;
+    }
+    // A fill starts; null ends the open one (endFill).
+    virtual void DrawFillStyle(ClipId clip, const DrawFill* fill) { (void)clip, (void)fill; }
+    // Null: no line from here on.
+    virtual void DrawLineStyle(ClipId clip, const DrawLine* line) { (void)clip, (void)line; }
+    // lineGradientStyle: the current line gets a gradient paint.
+    virtual void DrawLineFill(ClipId clip, const DrawFill& fill) { (void)clip, (void)fill; }
 
     // --- Text fields ---
     // The model of a clip that is a text field; null for anything else.

@@ -1,5 +1,6 @@
 #include "avm1/uRuntime.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -38,6 +39,11 @@ bool ArrayIndex(const std::string& s, uint32_t& out) {
         return false;
     out = static_cast<uint32_t>(v);
     return true;
+}
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -83,6 +89,7 @@ template <class F> bool Runtime::Guarded(F&& f) {
     if (outer) {
         stepsLeft_ = limits.stepsPerEntry;
         lastAbort_ = nullptr;
+        deadline_ = limits.secondsPerEntry > 0 ? SteadySeconds() + limits.secondsPerEntry : 0;
     }
     ++entryDepth_;
     bool ok = true;
@@ -215,6 +222,48 @@ void Runtime::Tick() {
     }
 }
 
+bool Runtime::AdoptClass(ClipId clip, const std::string& linkage) {
+    return Guarded([&] {
+        Object* ctor = RegisteredClass(linkage);
+        Object* o = ClipObject(clip);
+        if (!ctor || !o)
+            return;
+        if (Object* proto = GetMember(ctor, "prototype").AsObject())
+            o->proto = proto;
+        o->Put("__constructor__", Value::Obj(ctor), kDontEnum);
+        if (version_ <= 6)
+            o->Put("constructor", Value::Obj(ctor), kDontEnum);
+    });
+}
+
+bool Runtime::ConstructClip(ClipId clip, const std::string& linkage) {
+    if (!AdoptClass(clip, linkage))
+        return false;
+    return Guarded([&] {
+        Object* ctor = RegisteredClass(linkage);
+        Object* o = ClipObject(clip);
+        if (!ctor || !o)
+            return;
+        Args none;
+        Call(Value::Obj(ctor), Value::Obj(o), none, GetMember(ctor, "prototype").AsObject(),
+             true);
+    });
+}
+
+bool Runtime::BroadcastTo(const std::string& object, const std::string& message,
+                          const std::vector<Value>& args) {
+    return Guarded([&] {
+        Object* target = GetMember(global, object).AsObject();
+        if (!target)
+            return;
+        Args a;
+        a.push_back(Value::Str(message));
+        for (const Value& v : args)
+            a.push_back(v);
+        CallMethod(Value::Obj(target), "broadcastMessage", a);
+    });
+}
+
 Object* Runtime::ClipObject(ClipId clip) {
     if (clip == 0)
         return nullptr;
@@ -230,6 +279,27 @@ Object* Runtime::ClipObject(ClipId clip) {
         InitTextFieldObject(*this, o);
     }
     return o;
+}
+
+bool Runtime::MayHaveMethod(ClipId clip, const std::string& name) {
+    if (clips_.count(clip))
+        return true;
+    int guard = 0;
+    for (Object* o = clipProto; o && guard < 64; o = o->proto, ++guard)
+        if (o->Find(name))
+            return true;
+    return false;
+}
+
+bool Runtime::HasClipMethod(ClipId clip, const std::string& name) {
+    if (!MayHaveMethod(clip, name))
+        return false;
+    bool found = false;
+    Guarded([&] {
+        Value fn = GetMember(ClipObject(clip), name);
+        found = fn.AsObject() && fn.AsObject()->IsFunction();
+    });
+    return found;
 }
 
 void Runtime::ForgetClip(ClipId clip) {
@@ -378,6 +448,9 @@ void Runtime::Charge(uint64_t n) {
         throw ScriptAbort{"script ran too long"};
     }
     stepsLeft_ -= n;
+    // The clock is read now and then: reading it costs more than a step.
+    if (deadline_ > 0 && (++clockChecks_ & 1023) == 0 && SteadySeconds() > deadline_)
+        throw ScriptAbort{"script ran too long"};
 }
 
 void Runtime::CheckString(const std::string& s) {

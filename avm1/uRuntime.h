@@ -60,6 +60,7 @@ struct Limits {
     size_t stringBytes = 16u << 20;
     size_t objects = 2'000'000;
     double arrayLength = 1 << 24; // dense operations past this are refused
+    double secondsPerEntry = 0;   // wall-clock budget of one entry; 0: none
 };
 
 class Runtime {
@@ -87,12 +88,24 @@ class Runtime {
     void Tick();
     // The script object of a clip (created on first use).
     Object* ClipObject(ClipId clip);
+    // False when calling `name` on the clip surely finds nothing: the clip
+    // has no script object yet and the clip prototypes hold no such name.
+    bool MayHaveMethod(ClipId clip, const std::string& name);
+    // True when clip.name is a function now.
+    bool HasClipMethod(ClipId clip, const std::string& name);
     // The host removed the clip: its object no longer reaches it.
     void ForgetClip(ClipId clip);
     // _root variables from the host (FlashVars).
     void SetClipVariable(ClipId clip, const std::string& name, const std::string& value);
     // The class a linkage name was registered to (Object.registerClass).
     Object* RegisteredClass(const std::string& linkage);
+    // Makes the clip an instance of the class registered for `linkage`
+    // (AdoptClass) and runs its constructor on it (ConstructClip does both).
+    bool AdoptClass(ClipId clip, const std::string& linkage);
+    bool ConstructClip(ClipId clip, const std::string& linkage);
+    // _global[object].broadcastMessage(message): Key, Mouse, Stage events.
+    bool BroadcastTo(const std::string& object, const std::string& message,
+                     const std::vector<Value>& args = {});
     // Frees what no script can reach any more. Only between entries.
     void CollectGarbage();
     size_t HeapSize() const { return heap_.size(); }
@@ -222,6 +235,8 @@ class Runtime {
     size_t heapAtLastCollect_ = 0;
     std::unordered_map<ClipId, Object*> clips_;
     uint64_t stepsLeft_ = 0;
+    uint64_t clockChecks_ = 0;
+    double deadline_ = 0; // steady-clock seconds; 0: none
     int depth_ = 0;
     int entryDepth_ = 0;
     const char* lastAbort_ = nullptr;

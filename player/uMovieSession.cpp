@@ -11,6 +11,9 @@ namespace {
 constexpr int kIdleIntervalMs = 100;
 // Commands a single frame may send before further ones are dropped.
 constexpr std::size_t kMaxCommandsPerFrame = 64;
+// A script may hold the saver's frame this long before it is stopped: the
+// desktop must stay responsive.
+constexpr double kScriptSecondsPerEntry = 0.5;
 
 } // namespace
 
@@ -28,6 +31,7 @@ void MovieSession::ApplySettings() {
     engine_.SetScaleMode(scale_);
     engine_.SetBackgroundColor(background_);
     engine_.SetFlashVars(flashVars_);
+    engine_.SetScriptTimeLimit(kScriptSecondsPerEntry);
 }
 
 void MovieSession::SetLoop(bool loop) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "chars/uCharacters.h"
 #include "text/uTextField.h"
@@ -14,8 +15,17 @@
 namespace zembra::timeline {
 
 struct SpriteInstance;
+class Drawing;
 
 enum class ButtonState { Up, Over, Down };
+
+// A script's view of the transform: scales and rotation as last set, since
+// the matrix alone cannot give them back (a zero scale loses the rotation).
+struct ScriptTransform {
+    bool valid = false;                // false: derive from the matrix on next use
+    double xscale = 100, yscale = 100; // percent
+    double rotation = 0, skew = 0;     // degrees; skew = y axis angle - x axis angle
+};
 
 struct DisplayObject {
     uint16_t characterId = 0;
@@ -35,8 +45,16 @@ struct DisplayObject {
     // Placed by a frame (as opposed to created by a script): a rewind may
     // take it away.
     bool fromTimeline = true;
+    int placeFrame = -1;                    // the parent's frame whose placement made it
     std::unique_ptr<SpriteInstance> sprite; // sprites only
     ButtonState buttonState = ButtonState::Up;
+    // The script engine's handle (0: not scriptable: shapes, static text).
+    uint32_t clipId = 0;
+    std::vector<ClipEventAction> clipActions; // onClipEvent handlers of the placement
+    ScriptTransform scriptTransform;
+    // A script moved, scaled, rotated or recoloured it: the timeline's own
+    // moves of the same placement no longer apply.
+    bool scriptMoved = false;
 };
 
 struct SpriteInstance {
@@ -49,6 +67,9 @@ struct SpriteInstance {
     // advances from the next tick on.
     uint64_t bornTick = 0;
     std::map<int, DisplayObject> children;
+    uint32_t clipId = 0; // the script handle of the clip this instance plays (1: the main timeline)
+    uint16_t characterId = 0;
+    std::shared_ptr<Drawing> drawing; // what its drawing commands drew, under its children
 
     int FrameCount() const { return def ? static_cast<int>(def->frames.size()) : 0; }
 };

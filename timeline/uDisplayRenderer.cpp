@@ -2,6 +2,7 @@
 
 #include "text/uDictionaryFonts.h"
 #include "text/uFieldFromTag.h"
+#include "timeline/uDrawing.h"
 #include "timeline/uTextFieldRenderer.h"
 
 #include <algorithm>
@@ -36,6 +37,9 @@ std::vector<raster::Segment> Rect(double x0, double y0, double x1, double y1) {
 
 void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
                                const raster::ColorTransform& color) {
+    // What the clip's drawing commands drew lies under its children.
+    if (s.drawing && !s.drawing->Empty())
+        DrawGeometry(s.drawing->Geometry(), toPixels, color);
     std::vector<int> maskEnds;
     for (const auto& [depth, obj] : s.children) {
         while (!maskEnds.empty() && depth > maskEnds.back()) {
@@ -100,6 +104,10 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
     if (!obj.sprite || nesting > 64)
         return r;
     bool any = false;
+    if (obj.sprite->drawing && !obj.sprite->drawing->Empty()) {
+        r = obj.sprite->drawing->Bounds();
+        any = r.xMax > r.xMin || r.yMax > r.yMin;
+    }
     for (const auto& [depth, child] : obj.sprite->children) {
         (void)depth;
         const swf::Rect b = Bounds(child, nesting + 1);

@@ -1,7 +1,14 @@
 #include "timeline/uMovie.h"
 
+#include "timeline/uDrawing.h"
+
+#include "avm1/uBuiltinsTextField.h"
+#include "text/uFieldFromTag.h"
+
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cmath>
 
 namespace zembra::timeline {
 
@@ -17,44 +24,131 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
     return true;
 }
 
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && StartsWithNoCase(a, b);
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string UrlDecode(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '+') {
+            out += ' ';
+        } else if (s[i] == '%' && i + 2 < s.size() + 0 && HexDigit(s[i + 1]) >= 0 &&
+                   HexDigit(s[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
 }
 
 } // namespace
 
-Movie::Movie() : runner_(std::make_unique<MinimalActionRunner>()) {}
+Movie::Movie() {
+    emptyDef_.frames.resize(1);
+    emptySprite_.frameCount = 1;
+}
 
-Movie::~Movie() = default;
+Movie::~Movie() {
+    // The engine holds the host: it goes first.
+    rt_.reset();
+    host_.reset();
+}
 
-void Movie::SetActionRunner(std::unique_ptr<ActionRunner> runner) {
-    if (runner)
-        runner_ = std::move(runner);
+void Movie::SetScriptBudget(const ScriptBudget& budget) {
+    budget_ = budget;
+    if (rt_) {
+        rt_->limits.secondsPerEntry = budget_.secondsPerEntry;
+        rt_->limits.callDepth = budget_.maxCallDepth;
+    }
 }
 
 bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     opened_ = false;
+    jobs_.clear();
+    early_.clear();
+    constructing_.clear();
+    exportFrames_.clear();
+    rootFramesReached_ = -1;
+    root_ = SpriteInstance();
+    rootProps_ = DisplayObject();
+    rt_.reset();
+    host_.reset();
     if (!file_.Open(std::move(bytes), error))
         return false;
     const int version = file_.GetHeader().version;
     dict_ = chars::Dictionary(version);
     background_ = raster::Rgba{255, 255, 255, 255};
+    exports_.clear();
+    initDone_.clear();
     bool haveBackground = false;
+    ScriptBudget budget = budget_;
+    int frame = 0;
     for (const swf::Tag& tag : file_.Tags()) {
         dict_.Define(tag);
+        if (tag.code == swf::tags::ShowFrame)
+            ++frame;
         if (tag.code == swf::tags::SetBackgroundColor && !haveBackground) {
             haveBackground = true;
             // The colour of the first frame shows from the start.
             swf::Reader r = tag.Read();
             background_ = r.ReadRgb();
+        } else if (tag.code == swf::tags::ExportAssets) {
+            swf::Reader r = tag.Read();
+            const uint16_t count = r.U16();
+            for (uint16_t i = 0; i < count && !r.Overrun() && !r.AtEnd(); ++i) {
+                const uint16_t id = r.U16();
+                const std::string name = r.String(version);
+                if (!r.Overrun() && !exports_.count(Lower(name))) {
+                    exports_[Lower(name)] = id;
+                    exportFrames_[Lower(name)] = frame;
+                }
+            }
+        } else if (tag.code == swf::tags::ScriptLimits) {
+            swf::Reader r = tag.Read();
+            const int depth = r.U16();
+            const int seconds = r.U16();
+            if (!r.Overrun()) {
+                // The movie may ask for less, never for more than the host allows.
+                budget.maxCallDepth = std::max(1, std::min(depth, budget_.maxCallDepth));
+                if (seconds > 0)
+                    budget.secondsPerEntry = std::min<double>(seconds, budget_.secondsPerEntry);
+            }
         }
     }
     rootDef_ = BuildTimeline(file_.Tags(), version);
-    root_ = SpriteInstance();
     root_.def = &rootDef_;
+    root_.clipId = ScriptHost::kRoot;
     spriteDefs_.clear();
     framesRun_ = 0;
     objectCount_ = 0;
+    tick_ = 0;
+    timeMs_ = 0;
+    instanceCount_ = 0;
+    pressedButton_ = pressedClip_ = dragClip_ = dropTarget_ = 0;
+    host_ = std::make_unique<ScriptHost>(*this);
+    rt_ = std::make_unique<avm1::Runtime>(*host_, version);
+    rt_->limits.secondsPerEntry = budget.secondsPerEntry;
+    rt_->limits.callDepth = budget.maxCallDepth;
     opened_ = true;
     return true;
 }
@@ -72,22 +166,69 @@ const TimelineDef* Movie::SpriteTimeline(uint16_t id) {
     return p;
 }
 
+void Movie::ApplyFlashVars() {
+    size_t i = 0;
+    while (i <= flashVars_.size() && !flashVars_.empty()) {
+        size_t amp = flashVars_.find('&', i);
+        if (amp == std::string::npos)
+            amp = flashVars_.size();
+        const std::string pair = flashVars_.substr(i, amp - i);
+        const size_t eq = pair.find('=');
+        if (!pair.empty()) {
+            const std::string name = UrlDecode(pair.substr(0, eq));
+            const std::string value =
+                eq == std::string::npos ? std::string() : UrlDecode(pair.substr(eq + 1));
+            if (!name.empty())
+                rt_->SetClipVariable(ScriptHost::kRoot, name, value);
+        }
+        i = amp + 1;
+    }
+}
+
+void Movie::StartTurn() {
+    gotoBudget_ = kMaxGotosPerFrame;
+    jobsRun_ = 0;
+    frameDeadline_ = SteadySeconds() + 2 * rt_->limits.secondsPerEntry;
+}
+
 void Movie::Advance() {
     if (!opened_)
         return;
-    gotoBudget_ = kMaxGotosPerFrame;
+    StartTurn();
     work_ = 0;
     ++tick_;
     if (root_.frame < 0) {
+        ApplyFlashVars();
         ApplyFrame(root_, 0, true);
         root_.frame = 0;
+        jobs_.push_back({Job::Kind::Method, ScriptHost::kRoot, nullptr, 0, "onLoad", false});
     } else {
+        const double rate = Header().frameRate;
+        timeMs_ += rate > 0 ? 1000.0 / rate : 1;
+        // The clips there before the frame get its enterFrame, after the
+        // frame's removals and ahead of its actions.
+        std::vector<avm1::ClipId> clips;
+        CollectClips(root_, clips, 0);
         AdvanceInstance(root_);
+        std::deque<Job> frameJobs;
+        frameJobs.swap(jobs_);
+        BroadcastClipEvent(clips, clipevents::EnterFrame, "onEnterFrame");
+        jobs_.insert(jobs_.end(), frameJobs.begin(), frameJobs.end());
     }
-    RunPending();
+    RunQueue();
+    rt_->Tick();
+    RunQueue();
+    // Fields bound to variables show their values; by handle, since reading
+    // a variable may run script that changes the display list.
+    std::vector<avm1::ClipId> bound;
+    CollectBoundFields(root_, 0, bound);
+    for (avm1::ClipId id : bound)
+        avm1::RefreshTextFieldVariable(*rt_, id);
     ++framesRun_;
-    if (pointerKnown_)
-        PointerMove(pointer_);
+    if (pointerKnown_) {
+        SpriteInstance* owner = nullptr;
+        UpdateButtons(FindButton(root_, raster::Matrix(), pointer_, &owner));
+    }
 }
 
 void Movie::AdvanceInstance(SpriteInstance& s) {
@@ -105,6 +246,7 @@ void Movie::AdvanceInstance(SpriteInstance& s) {
             s.frame = next;
         }
     }
+    // No script runs while the lists are walked: actions only queue.
     for (auto& [depth, obj] : s.children) {
         (void)depth;
         if (!obj.sprite)
@@ -114,22 +256,42 @@ void Movie::AdvanceInstance(SpriteInstance& s) {
     }
 }
 
+void Movie::QueueFrameActions(SpriteInstance& s, int index) {
+    const auto& tags = s.def->frames[static_cast<size_t>(index)].tags;
+    // A sprite's init actions run once, before the frame's own actions.
+    for (const swf::Tag& tag : tags) {
+        if (tag.code != swf::tags::DoInitAction || tag.length < 2)
+            continue;
+        swf::Reader r = tag.Read();
+        const uint16_t id = r.U16();
+        // They run ahead of everything the frame does, so the classes they
+        // register are there when the frame's clips are constructed.
+        if (initDone_.insert(id).second)
+            early_.push_back({Job::Kind::Code, s.clipId, tag.data + 2, tag.length - 2u, {}, false});
+    }
+    for (const swf::Tag& tag : tags)
+        if (tag.code == swf::tags::DoAction)
+            jobs_.push_back({Job::Kind::Code, s.clipId, tag.data, tag.length, {}, false});
+}
+
 void Movie::ApplyFrame(SpriteInstance& s, int index, bool queueActions) {
     if (!s.def || index < 0 || index >= s.FrameCount())
         return;
+    if (&s == &root_)
+        rootFramesReached_ = std::max(rootFramesReached_, index);
     const int version = Header().version;
-    for (const swf::Tag& tag : s.def->frames[static_cast<size_t>(index)].tags) {
+    const auto& tags = s.def->frames[static_cast<size_t>(index)].tags;
+    if (queueActions)
+        QueueFrameActions(s, index);
+    for (const swf::Tag& tag : tags) {
         if (++work_ > kMaxTagWorkPerFrame)
             return;
         if (IsPlaceTag(tag.code)) {
             Placement p;
             if (ReadPlacement(tag, version, p))
-                Place(s, p);
+                Place(s, p, index);
         } else if (IsRemoveTag(tag.code)) {
             Remove(s, RemovedDepth(tag));
-        } else if (tag.code == swf::tags::DoAction) {
-            if (queueActions)
-                pending_.push_back({&s, tag.data, tag.length});
         } else if (tag.code == swf::tags::SetBackgroundColor && &s == &root_) {
             swf::Reader r = tag.Read();
             background_ = r.ReadRgb();
@@ -138,9 +300,13 @@ void Movie::ApplyFrame(SpriteInstance& s, int index, bool queueActions) {
 }
 
 void Movie::ApplyProps(DisplayObject& obj, const Placement& p) {
-    if (p.hasMatrix)
+    // Once a script has moved or recoloured an object, the timeline's moves
+    // of it no longer apply.
+    if (p.hasMatrix && !obj.scriptMoved) {
         obj.matrix = p.matrix;
-    if (p.hasCxform)
+        obj.scriptTransform.valid = false;
+    }
+    if (p.hasCxform && !obj.scriptMoved)
         obj.cxform = p.cxform;
     if (p.hasRatio)
         obj.ratio = p.ratio;
@@ -158,38 +324,131 @@ void Movie::ApplyProps(DisplayObject& obj, const Placement& p) {
     }
 }
 
-void Movie::InitObject(SpriteInstance& parent, DisplayObject& obj) {
-    obj.character = dict_.GetMutable(obj.characterId);
+std::string Movie::LinkageOf(uint16_t characterId) const {
+    for (const auto& [name, id] : exports_)
+        if (id == characterId)
+            return name;
+    return std::string();
+}
+
+uint16_t Movie::ExportedId(const std::string& linkage) const {
+    // A name is known once the main timeline has reached its frame.
+    const std::string key = Lower(linkage);
+    auto it = exports_.find(key);
+    auto frame = exportFrames_.find(key);
+    if (it == exports_.end() || frame == exportFrames_.end() || frame->second > rootFramesReached_)
+        return 0;
+    return it->second;
+}
+
+void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
+    if (obj.character != &emptySprite_)
+        obj.character = dict_.GetMutable(obj.characterId);
     obj.sprite.reset();
-    if (!obj.character || obj.character->kind != chars::Kind::Sprite)
+    obj.clipId = 0;
+    if (!obj.character)
         return;
+    const chars::Kind kind = obj.character->kind;
+    if (kind != chars::Kind::Sprite && kind != chars::Kind::Button && kind != chars::Kind::EditText)
+        return;
+    obj.clipId = host_->Register(parent.clipId, depth);
+    if (obj.name.empty())
+        obj.name = "instance" + std::to_string(++instanceCount_);
+    if (kind == chars::Kind::EditText) {
+        const auto& def = *static_cast<const chars::EditTextChar*>(obj.character);
+        auto field = std::make_shared<text::TextField>();
+        field->SetFontSource(&fonts_);
+        text::InitFromEditText(*field, def, dict_, Header().version);
+        field->x = def.bounds.xMin / 20.0;
+        field->y = def.bounds.yMin / 20.0;
+        obj.textField = std::move(field);
+        if (rt_ && !obj.textField->variable.empty())
+            avm1::BindTextFieldVariable(*rt_, obj.clipId);
+        return;
+    }
+    if (kind != chars::Kind::Sprite)
+        return;
+    const avm1::ClipId id = obj.clipId;
     auto inst = std::make_unique<SpriteInstance>();
     inst->parent = &parent;
     inst->nesting = parent.nesting + 1;
     inst->bornTick = tick_;
+    inst->clipId = id;
+    inst->characterId = obj.characterId;
     // Too deep a nesting (a sprite that holds itself) shows nothing more.
     if (inst->nesting <= kMaxNesting)
-        inst->def = SpriteTimeline(obj.characterId);
+        inst->def = obj.character == &emptySprite_ ? &emptyDef_ : SpriteTimeline(obj.characterId);
     SpriteInstance* raw = inst.get();
     obj.sprite = std::move(inst);
+    QueueClipEvent(early_, id, &obj, clipevents::Initialize, nullptr);
+    // A registered class gives the clip its prototype before the construct
+    // handler and runs its constructor after it; the class is looked up
+    // then, since init actions register it.
+    const std::string linkage = obj.fromTimeline ? LinkageOf(obj.characterId) : std::string();
+    if (!linkage.empty())
+        constructing_.push_back({Job::Kind::Adopt, id, nullptr, 0, linkage, false});
+    QueueClipEvent(constructing_, id, &obj, clipevents::Construct, nullptr);
+    if (!linkage.empty())
+        constructing_.push_back({Job::Kind::Construct, id, nullptr, 0, linkage, false});
+    // The load handler runs before the clip's first frame's actions, which
+    // run before those of the clips that frame places.
+    QueueClipEvent(jobs_, id, &obj, clipevents::Load, "onLoad");
     if (raw->def) {
         ApplyFrame(*raw, 0, true);
         raw->frame = 0;
     }
 }
 
-void Movie::Place(SpriteInstance& s, const Placement& p) {
+void Movie::Destroy(DisplayObject& obj) {
+    if (!obj.clipId)
+        return;
+    const avm1::ClipId id = obj.clipId;
+    // Children unload first; the handlers run after the clips have left
+    // the list, before the frame's actions.
+    if (obj.sprite)
+        for (auto& [depth, child] : obj.sprite->children) {
+            (void)depth;
+            Destroy(child);
+        }
+    QueueClipEvent(early_, id, &obj, clipevents::Unload, "onUnload", 0, true);
+    early_.push_back({Job::Kind::Forget, id, nullptr, 0, {}, true});
+    host_->Unregister(id, obj.name);
+    obj.clipId = 0;
+    if (obj.sprite)
+        obj.sprite->clipId = 0;
+    if (pressedButton_ == id)
+        pressedButton_ = 0;
+    if (pressedClip_ == id)
+        pressedClip_ = 0;
+    if (dragClip_ == id)
+        dragClip_ = 0;
+}
+
+void Movie::Place(SpriteInstance& s, const Placement& p, int frame) {
     auto it = s.children.find(p.depth);
     if (it == s.children.end() || !p.move) {
-        if (!p.hasCharacter || it != s.children.end())
+        if (!p.hasCharacter)
             return;
+        if (it != s.children.end()) {
+            // A placement with a ratio at a taken depth replaces what the
+            // timeline put there; any other fails, and the player says so.
+            if (!it->second.fromTimeline || !p.hasRatio) {
+                if (rt_)
+                    host_->Warning("Failed to place object at depth " + std::to_string(p.depth) +
+                                   ".");
+                return;
+            }
+            Remove(s, p.depth);
+        }
         if (objectCount_ >= kMaxDisplayObjects)
             return;
         DisplayObject& obj = s.children[p.depth];
         ++objectCount_;
         obj.characterId = p.characterId;
+        obj.placeFrame = frame;
+        obj.clipActions = p.clipActions;
         ApplyProps(obj, p);
-        InitObject(s, obj);
+        InitObject(s, p.depth, obj);
         return;
     }
     DisplayObject& obj = it->second;
@@ -199,8 +458,10 @@ void Movie::Place(SpriteInstance& s, const Placement& p) {
             CountObjects(*obj.sprite, n);
             objectCount_ -= std::min(objectCount_, n);
         }
+        Destroy(obj);
         obj.characterId = p.characterId;
-        InitObject(s, obj);
+        obj.character = nullptr;
+        InitObject(s, p.depth, obj);
     }
     ApplyProps(obj, p);
 }
@@ -222,6 +483,7 @@ void Movie::Remove(SpriteInstance& s, int depth) {
     if (it->second.sprite)
         CountObjects(*it->second.sprite, n);
     objectCount_ -= std::min(objectCount_, n);
+    Destroy(it->second);
     s.children.erase(it);
 }
 
@@ -255,10 +517,17 @@ void Movie::Seek(SpriteInstance& s, int frame) {
                     continue;
                 auto it = want.find(p.depth);
                 if (it == want.end() || !p.move) {
-                    if (!p.hasCharacter || it != want.end())
+                    if (!p.hasCharacter)
                         continue;
+                    if (it != want.end()) {
+                        if (!p.hasRatio)
+                            continue;
+                        want.erase(it);
+                    }
                     DisplayObject& obj = want[p.depth];
                     obj.characterId = p.characterId;
+                    obj.placeFrame = i;
+                    obj.clipActions = p.clipActions;
                     ApplyProps(obj, p);
                 } else {
                     if (p.hasCharacter)
@@ -270,17 +539,25 @@ void Movie::Seek(SpriteInstance& s, int frame) {
             }
         }
     }
+    // The target frame's actions go before those of the clips it places.
+    QueueFrameActions(s, frame);
     std::map<int, DisplayObject> old = std::move(s.children);
     s.children.clear();
     for (auto& [depth, ghost] : want) {
         auto it = old.find(depth);
-        if (it != old.end() && it->second.characterId == ghost.characterId) {
+        // The instance stays when the very same placement made it.
+        if (it != old.end() && it->second.fromTimeline &&
+            it->second.characterId == ghost.characterId &&
+            it->second.placeFrame == ghost.placeFrame) {
             DisplayObject obj = std::move(it->second);
             old.erase(it);
-            obj.matrix = ghost.matrix;
-            obj.cxform = ghost.cxform;
+            if (!obj.scriptMoved) {
+                obj.matrix = ghost.matrix;
+                obj.cxform = ghost.cxform;
+                obj.scriptTransform.valid = false;
+            }
             obj.ratio = ghost.ratio;
-            obj.name = ghost.name;
+            obj.name = ghost.name.empty() ? obj.name : ghost.name;
             obj.clipDepth = ghost.clipDepth;
             obj.blend = ghost.blend;
             obj.visible = ghost.visible;
@@ -291,13 +568,24 @@ void Movie::Seek(SpriteInstance& s, int frame) {
         }
         if (objectCount_ >= kMaxDisplayObjects)
             continue;
+        // What a script put at that depth gives way to the timeline.
+        if (it != old.end()) {
+            size_t n = 1;
+            if (it->second.sprite)
+                CountObjects(*it->second.sprite, n);
+            objectCount_ -= std::min(objectCount_, n);
+            Destroy(it->second);
+            old.erase(it);
+        }
         ++objectCount_;
         DisplayObject& obj = s.children[depth];
         obj = std::move(ghost);
-        InitObject(s, obj);
+        InitObject(s, depth, obj);
     }
     for (auto& [depth, obj] : old) {
-        if (!obj.fromTimeline && !s.children.count(depth)) {
+        // What scripts put at negative depths lives in the timeline's zone
+        // and goes with a rewind.
+        if (!obj.fromTimeline && depth >= kScriptDepthBase && !s.children.count(depth)) {
             s.children.emplace(depth, std::move(obj));
             continue;
         }
@@ -305,46 +593,118 @@ void Movie::Seek(SpriteInstance& s, int frame) {
         if (obj.sprite)
             CountObjects(*obj.sprite, n);
         objectCount_ -= std::min(objectCount_, n);
+        Destroy(obj);
     }
     s.frame = frame;
-    for (const swf::Tag& tag : s.def->frames[static_cast<size_t>(frame)].tags)
-        if (tag.code == swf::tags::DoAction)
-            pending_.push_back({&s, tag.data, tag.length});
 }
 
-bool Movie::IsAliveIn(const SpriteInstance& in, const SpriteInstance* s) const {
-    if (&in == s)
-        return true;
-    for (const auto& [depth, obj] : in.children) {
+void Movie::QueueClipEvent(std::deque<Job>& queue, avm1::ClipId clip, const DisplayObject* obj,
+                           uint32_t mask, const char* method, uint8_t key, bool evenIfGone) {
+    if (!clip)
+        return;
+    if (obj)
+        for (const ClipEventAction& a : obj->clipActions) {
+            if (!(a.events & mask))
+                continue;
+            if ((mask & clipevents::KeyPress) && !(a.events & ~clipevents::KeyPress & mask) &&
+                a.key != key)
+                continue;
+            queue.push_back({Job::Kind::Code, clip, a.code, a.size, {}, evenIfGone});
+        }
+    if (method)
+        queue.push_back({Job::Kind::Method, clip, nullptr, 0, method, evenIfGone});
+}
+
+void Movie::CollectClips(SpriteInstance& s, std::vector<avm1::ClipId>& out, int nesting) {
+    if (s.clipId)
+        out.push_back(s.clipId);
+    if (nesting > kMaxNesting)
+        return;
+    for (auto& [depth, obj] : s.children) {
         (void)depth;
-        if (obj.sprite && IsAliveIn(*obj.sprite, s))
-            return true;
+        if (obj.sprite)
+            CollectClips(*obj.sprite, out, nesting + 1);
     }
-    return false;
 }
 
-bool Movie::IsAlive(const SpriteInstance* s) const {
-    return IsAliveIn(root_, s);
+void Movie::BroadcastClipEvent(uint32_t mask, const char* method, uint8_t key) {
+    std::vector<avm1::ClipId> clips;
+    CollectClips(root_, clips, 0);
+    BroadcastClipEvent(clips, mask, method, key);
 }
 
-void Movie::RunPending() {
-    // Actions may queue more (a goto's target frame); a bound keeps a
-    // movie that keeps jumping from holding the frame forever.
-    size_t done = 0;
-    while (!pending_.empty() && done < 4096) {
-        std::vector<PendingActions> batch;
-        batch.swap(pending_);
-        for (const PendingActions& a : batch) {
-            ++done;
-            if (IsAlive(a.target))
-                RunActions(a.code, a.size, *a.target);
+void Movie::BroadcastClipEvent(std::vector<avm1::ClipId> clips, uint32_t mask, const char* method,
+                               uint8_t key) {
+    // Newest clips first: handles grow with creation.
+    std::sort(clips.begin(), clips.end(), [](avm1::ClipId a, avm1::ClipId b) { return a > b; });
+    for (avm1::ClipId id : clips) {
+        ScriptHost::Place place;
+        if (host_->Find(id, place))
+            QueueClipEvent(jobs_, id, place.obj, mask, method, key);
+    }
+}
+
+void Movie::RunQueue() {
+    // Jobs may queue more (a goto's target frame); the bound keeps a movie
+    // that keeps jumping from holding the frame forever.
+    while (!early_.empty() || !constructing_.empty() || !jobs_.empty()) {
+        std::deque<Job>& from = !early_.empty()          ? early_
+                                : !constructing_.empty() ? constructing_
+                                                         : jobs_;
+        Job j = std::move(from.front());
+        from.pop_front();
+        if (j.kind == Job::Kind::Forget) {
+            host_->Forget(j.clip);
+            rt_->ForgetClip(j.clip);
+            continue;
+        }
+        if (jobsRun_ >= kMaxJobsPerFrame)
+            continue;
+        // The frame's scripts together get twice one script's time.
+        if ((jobsRun_ & 15) == 0 && SteadySeconds() > frameDeadline_)
+            jobsRun_ = kMaxJobsPerFrame;
+        ++jobsRun_;
+        ScriptHost::Place place;
+        if (!j.evenIfGone && !host_->Find(j.clip, place))
+            continue;
+        switch (j.kind) {
+        case Job::Kind::Code:
+            rt_->RunActions(j.code, j.size, j.clip);
+            break;
+        case Job::Kind::Method:
+            // Most clips never get a handler: no need to make their objects.
+            if (rt_->MayHaveMethod(j.clip, j.name))
+                rt_->CallClipMethod(j.clip, j.name);
+            break;
+        case Job::Kind::Adopt:
+            rt_->AdoptClass(j.clip, j.name);
+            break;
+        case Job::Kind::Construct:
+            rt_->ConstructClip(j.clip, j.name);
+            break;
+        case Job::Kind::Forget:
+            break;
         }
     }
-    pending_.clear();
 }
 
 void Movie::RunActions(const uint8_t* code, size_t size, SpriteInstance& target) {
-    runner_->Run(code, size, target, Header().version, *this);
+    if (!opened_ || !target.clipId)
+        return;
+    rt_->RunActions(code, size, target.clipId);
+    RunQueue();
+}
+
+void Movie::EmitTrace(const std::string& line) {
+    if (onTrace)
+        onTrace(line);
+}
+
+void Movie::EmitUrl(const std::string& url, const std::string& target) {
+    // Only commands to the host; a screen saver opens no pages, files or
+    // programs.
+    if (StartsWithNoCase(url, "fscommand:") && onFSCommand)
+        onFSCommand(url.substr(10), target);
 }
 
 void Movie::GotoFrame(SpriteInstance& target, int frame, bool play) {
@@ -352,6 +712,9 @@ void Movie::GotoFrame(SpriteInstance& target, int frame, bool play) {
         return;
     --gotoBudget_;
     target.playing = play;
+    // A frame past the end is not there to go to.
+    if (frame >= target.FrameCount())
+        return;
     Seek(target, frame);
 }
 
@@ -365,54 +728,219 @@ bool Movie::GotoLabel(SpriteInstance& target, const std::string& label, bool pla
     return true;
 }
 
-void Movie::GetUrl(const std::string& url, const std::string& window) {
-    // Only commands to the host; a screen saver opens no pages.
-    if (StartsWithNoCase(url, "fscommand:") && onFSCommand)
-        onFSCommand(url.substr(10), window);
+void Movie::CallFrame(SpriteInstance& target, int frame) {
+    if (!target.def || frame < 0 || frame >= target.FrameCount() || !target.clipId)
+        return;
+    const avm1::ClipId id = target.clipId;
+    // Copied: the actions may change the display list the frame belongs to.
+    std::vector<swf::Tag> actions;
+    for (const swf::Tag& tag : target.def->frames[static_cast<size_t>(frame)].tags)
+        if (tag.code == swf::tags::DoAction)
+            actions.push_back(tag);
+    for (const swf::Tag& tag : actions)
+        rt_->RunActions(tag.data, tag.length, id);
 }
 
-void Movie::Trace(const std::string& line) {
-    if (onTrace)
-        onTrace(line);
+DisplayObject* Movie::NewScriptObject(avm1::ClipId parent, int depth, SpriteInstance** owner) {
+    SpriteInstance* s = host_->Instance(parent);
+    if (!s || depth < -kScriptDepthBase || depth >= kMaxScriptDepth)
+        return nullptr;
+    if (s->nesting >= kMaxNesting)
+        return nullptr;
+    const int key = depth + kScriptDepthBase;
+    Remove(*s, key);
+    if (objectCount_ >= kMaxDisplayObjects)
+        return nullptr;
+    ++objectCount_;
+    DisplayObject& obj = s->children[key];
+    obj.fromTimeline = false;
+    *owner = s;
+    return &obj;
 }
 
-SpriteInstance* Movie::Resolve(SpriteInstance& from, const std::string& path) {
-    SpriteInstance* cur = &from;
-    size_t i = 0;
-    if (!path.empty() && path[0] == '/') {
-        cur = &root_;
-        i = 1;
+avm1::ClipId Movie::DuplicateClip(avm1::ClipId clip, const std::string& name, int depth) {
+    ScriptHost::Place src;
+    if (!host_->Find(clip, src) || !src.obj || !src.owner || !src.obj->sprite)
+        return 0;
+    // Copied first: the new object may take the place of the original.
+    DisplayObject copy;
+    copy.characterId = src.obj->characterId;
+    copy.character = src.obj->character;
+    copy.matrix = src.obj->matrix;
+    copy.cxform = src.obj->cxform;
+    copy.ratio = src.obj->ratio;
+    copy.blend = src.obj->blend;
+    copy.visible = src.obj->visible;
+    copy.clipActions = src.obj->clipActions;
+    copy.scriptTransform = src.obj->scriptTransform;
+    copy.scriptMoved = src.obj->scriptMoved;
+    // The copy gets its own copy of what the original drew.
+    std::shared_ptr<Drawing> drawing;
+    if (src.obj->sprite->drawing)
+        drawing = std::make_shared<Drawing>(*src.obj->sprite->drawing);
+    const avm1::ClipId parent = src.owner->clipId;
+    SpriteInstance* owner = nullptr;
+    DisplayObject* obj = NewScriptObject(parent, depth, &owner);
+    if (!obj)
+        return 0;
+    const int key = depth + kScriptDepthBase;
+    *obj = std::move(copy);
+    obj->fromTimeline = false;
+    obj->name = name;
+    InitObject(*owner, key, *obj);
+    if (obj->sprite)
+        obj->sprite->drawing = std::move(drawing);
+    return obj->clipId;
+}
+
+avm1::ClipId Movie::CreateTextField(avm1::ClipId parent, const std::string& name, int depth,
+                                    double x, double y, double w, double h) {
+    SpriteInstance* owner = nullptr;
+    DisplayObject* obj = NewScriptObject(parent, depth, &owner);
+    if (!obj)
+        return 0;
+    auto clampTwips = [](double px) { return std::max(-1e8, std::min(1e8, px * 20)); };
+    obj->character = nullptr;
+    obj->characterId = 0;
+    obj->name = name;
+    obj->matrix = raster::Matrix{1, 0, 0, 1, clampTwips(x), clampTwips(y)};
+    auto field = std::make_shared<text::TextField>();
+    field->SetFontSource(&fonts_);
+    field->SetMovieVersion(Header().version);
+    field->SetSize(std::max(0.0, std::min(w, 1e6)), std::max(0.0, std::min(h, 1e6)));
+    obj->textField = std::move(field);
+    obj->clipId = host_->Register(owner->clipId, depth + kScriptDepthBase);
+    return obj->clipId;
+}
+
+void Movie::CollectBoundFields(const SpriteInstance& s, int nesting,
+                               std::vector<avm1::ClipId>& out) const {
+    if (nesting > kMaxNesting)
+        return;
+    for (const auto& [depth, obj] : s.children) {
+        (void)depth;
+        if (obj.textField && !obj.textField->variable.empty() && obj.clipId)
+            out.push_back(obj.clipId);
+        if (obj.sprite)
+            CollectBoundFields(*obj.sprite, nesting + 1, out);
     }
-    while (cur && i < path.size()) {
-        size_t j = path.find_first_of("/.:", i);
-        if (j == std::string::npos)
-            j = path.size();
-        std::string part = path.substr(i, j - i);
-        if (j < path.size() && path[j] == '.' && j + 1 < path.size() && path[j + 1] == '.') {
-            // "../" written with dots
-            part = "..";
-            j += 1;
-        }
-        i = j + 1;
-        if (part.empty())
-            continue;
-        if (part == "_root" || SameNameNoCase(part, "_level0")) {
-            cur = &root_;
-        } else if (part == ".." || part == "_parent") {
-            cur = cur->parent;
-        } else {
-            SpriteInstance* found = nullptr;
-            for (auto& [depth, obj] : cur->children) {
-                (void)depth;
-                if (obj.sprite && SameNameNoCase(obj.name, part)) {
-                    found = obj.sprite.get();
-                    break;
-                }
-            }
-            cur = found;
+}
+
+avm1::ClipId Movie::CreateEmptyClip(avm1::ClipId parent, const std::string& name, int depth) {
+    SpriteInstance* owner = nullptr;
+    DisplayObject* obj = NewScriptObject(parent, depth, &owner);
+    if (!obj)
+        return 0;
+    obj->character = &emptySprite_;
+    obj->characterId = 0;
+    obj->name = name;
+    InitObject(*owner, depth + kScriptDepthBase, *obj);
+    return obj->clipId;
+}
+
+avm1::ClipId Movie::AttachClip(avm1::ClipId parent, const std::string& linkage,
+                               const std::string& name, int depth) {
+    const uint16_t id = ExportedId(linkage);
+    const chars::Character* c = id ? dict_.Get(id) : nullptr;
+    if (!c || c->kind != chars::Kind::Sprite)
+        return 0;
+    SpriteInstance* owner = nullptr;
+    DisplayObject* obj = NewScriptObject(parent, depth, &owner);
+    if (!obj)
+        return 0;
+    obj->characterId = id;
+    obj->name = name;
+    InitObject(*owner, depth + kScriptDepthBase, *obj);
+    const avm1::ClipId clip = obj->clipId;
+    if (clip && rt_->RegisteredClass(linkage))
+        rt_->ConstructClip(clip, linkage);
+    return clip;
+}
+
+void Movie::RemoveClip(avm1::ClipId clip) {
+    ScriptHost::Place place;
+    if (!host_->Find(clip, place) || !place.obj || !place.owner)
+        return;
+    // Only what sits at a script depth can be removed by a script.
+    if (place.depth < kScriptDepthBase)
+        return;
+    // The unload handlers run now, and the clip is gone when the script
+    // goes on; the frame's other jobs keep their turn.
+    std::deque<Job> early, constructing, later;
+    early.swap(early_);
+    constructing.swap(constructing_);
+    later.swap(jobs_);
+    Remove(*place.owner, place.depth);
+    RunQueue();
+    early_.swap(early);
+    constructing_.swap(constructing);
+    jobs_.swap(later);
+}
+
+void Movie::SwapDepths(SpriteInstance& s, int from, int to) {
+    if (from == to)
+        return;
+    // Node handles keep the objects where they are in memory.
+    auto a = s.children.extract(from);
+    if (a.empty())
+        return;
+    auto b = s.children.extract(to);
+    a.key() = to;
+    a.mapped().fromTimeline = false;
+    if (a.mapped().clipId)
+        host_->Moved(a.mapped().clipId, to);
+    if (!b.empty()) {
+        b.key() = from;
+        b.mapped().fromTimeline = false;
+        if (b.mapped().clipId)
+            host_->Moved(b.mapped().clipId, from);
+        s.children.insert(std::move(b));
+    }
+    s.children.insert(std::move(a));
+}
+
+void Movie::StartDrag(avm1::ClipId clip, bool lockCenter, const swf::Rect* constraint) {
+    ScriptHost::Place place;
+    if (!host_->Find(clip, place) || !place.obj)
+        return;
+    dragClip_ = clip;
+    dragConstrained_ = constraint != nullptr;
+    if (constraint)
+        dragRect_ = *constraint;
+    dragOffset_ = {0, 0};
+    if (!lockCenter) {
+        // Keep the grab point: the offset between the pointer and the
+        // clip's origin, in the parent's space.
+        raster::Matrix parentWorld = host_->WorldMatrix(place.owner ? place.owner->clipId : 0);
+        raster::Matrix inv;
+        if (parentWorld.Invert(inv)) {
+            const raster::Point p = inv.Apply(pointer_);
+            dragOffset_ = {place.obj->matrix.tx - p.x, place.obj->matrix.ty - p.y};
         }
     }
-    return cur;
+    FollowDrag();
+}
+
+void Movie::FollowDrag() {
+    if (!dragClip_)
+        return;
+    ScriptHost::Place place;
+    if (!host_->Find(dragClip_, place) || !place.obj) {
+        dragClip_ = 0;
+        return;
+    }
+    raster::Matrix inv;
+    if (!host_->WorldMatrix(place.owner ? place.owner->clipId : 0).Invert(inv))
+        return;
+    raster::Point p = inv.Apply(pointer_);
+    double x = p.x + dragOffset_.x, y = p.y + dragOffset_.y;
+    if (dragConstrained_) {
+        x = std::max<double>(dragRect_.xMin, std::min<double>(dragRect_.xMax, x));
+        y = std::max<double>(dragRect_.yMin, std::min<double>(dragRect_.yMax, y));
+    }
+    place.obj->matrix.tx = x;
+    place.obj->matrix.ty = y;
+    place.obj->scriptMoved = true;
 }
 
 bool Movie::ButtonHit(const DisplayObject& obj, const raster::Matrix& m, raster::Point p) {
@@ -434,6 +962,8 @@ bool Movie::ButtonHit(const DisplayObject& obj, const raster::Matrix& m, raster:
 
 DisplayObject* Movie::FindButton(SpriteInstance& s, const raster::Matrix& m, raster::Point p,
                                  SpriteInstance** owner) {
+    if (s.nesting > kMaxNesting)
+        return nullptr;
     for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
         DisplayObject& obj = it->second;
         if (!obj.visible || !obj.character)
@@ -447,6 +977,33 @@ DisplayObject* Movie::FindButton(SpriteInstance& s, const raster::Matrix& m, ras
         }
     }
     return nullptr;
+}
+
+avm1::ClipId Movie::FindClipButton(SpriteInstance& s, int nesting) {
+    if (nesting > kMaxNesting)
+        return 0;
+    static const char* const kHandlers[] = {"onPress", "onRelease", "onReleaseOutside",
+                                            "onRollOver", "onRollOut"};
+    for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
+        DisplayObject& obj = it->second;
+        if (!obj.visible || !obj.sprite || !obj.clipId)
+            continue;
+        bool handles = false;
+        for (const char* h : kHandlers)
+            if (rt_->HasClipMethod(obj.clipId, h)) {
+                handles = true;
+                break;
+            }
+        if (handles) {
+            // The bounding box stands for the clip's shapes.
+            if (host_->HitTestPoint(obj.clipId, pointer_.x / 20, pointer_.y / 20, true))
+                return obj.clipId;
+            continue;
+        }
+        if (avm1::ClipId inner = FindClipButton(*obj.sprite, nesting + 1))
+            return inner;
+    }
+    return 0;
 }
 
 void Movie::ResetButtons(SpriteInstance& s) {
@@ -469,29 +1026,73 @@ void Movie::PointerMove(raster::Point stagePoint) {
     pointerKnown_ = true;
     if (!opened_)
         return;
+    StartTurn();
+    FollowDrag();
     SpriteInstance* owner = nullptr;
     UpdateButtons(FindButton(root_, raster::Matrix(), pointer_, &owner));
+    BroadcastClipEvent(clipevents::MouseMove, "onMouseMove");
+    RunQueue();
+    rt_->BroadcastTo("Mouse", "onMouseMove");
+    RunQueue();
 }
 
 void Movie::PointerButton(bool down) {
     if (!opened_ || !pointerKnown_)
         return;
+    StartTurn();
     SpriteInstance* owner = nullptr;
     DisplayObject* hit = FindButton(root_, raster::Matrix(), pointer_, &owner);
     const bool released = pointerDown_ && !down;
     pointerDown_ = down;
     UpdateButtons(hit);
-    if (!hit || !owner)
+    BroadcastClipEvent(down ? clipevents::MouseDown : clipevents::MouseUp,
+                       down ? "onMouseDown" : "onMouseUp");
+    RunQueue();
+    rt_->BroadcastTo("Mouse", down ? "onMouseDown" : "onMouseUp");
+    RunQueue();
+    if (!hit) {
+        // Clips with button handlers act as buttons.
+        const avm1::ClipId clip = down ? FindClipButton(root_, 0) : pressedClip_;
+        if (down) {
+            pressedClip_ = clip;
+            if (clip)
+                jobs_.push_back({Job::Kind::Method, clip, nullptr, 0, "onPress", false});
+        } else if (clip) {
+            pressedClip_ = 0;
+            const bool over = FindClipButton(root_, 0) == clip;
+            jobs_.push_back({Job::Kind::Method, clip, nullptr, 0,
+                             over ? "onRelease" : "onReleaseOutside", false});
+        }
+        RunQueue();
+        return;
+    }
+    if (!owner)
         return;
     const uint16_t condition = released ? 0x0008 : (down ? 0x0004 : 0);
     if (condition == 0)
         return;
+    const avm1::ClipId buttonId = hit->clipId;
+    const avm1::ClipId ownerId = owner->clipId;
     const auto* button = static_cast<const chars::ButtonChar*>(hit->character);
-    gotoBudget_ = kMaxGotosPerFrame;
     for (const chars::ButtonAction& a : button->actions)
         if (a.conditions & condition)
-            pending_.push_back({owner, a.actions.data(), a.actions.size()});
-    RunPending();
+            jobs_.push_back(
+                {Job::Kind::Code, ownerId, a.actions.data(), a.actions.size(), {}, false});
+    if (buttonId)
+        jobs_.push_back(
+            {Job::Kind::Method, buttonId, nullptr, 0, released ? "onRelease" : "onPress", false});
+    RunQueue();
+}
+
+void Movie::KeyEvent(int keyCode, bool down) {
+    if (!opened_)
+        return;
+    (void)keyCode;
+    StartTurn();
+    BroadcastClipEvent(down ? clipevents::KeyDown : clipevents::KeyUp, nullptr);
+    RunQueue();
+    rt_->BroadcastTo("Key", down ? "onKeyDown" : "onKeyUp");
+    RunQueue();
 }
 
 } // namespace zembra::timeline

@@ -123,6 +123,12 @@ void MoviePlayer::SetBackgroundColor(int32_t rgb) {
 }
 void MoviePlayer::SetFlashVars(const std::string& vars) {
     impl_->flashVars = vars;
+    impl_->movie.SetFlashVars(vars);
+}
+void MoviePlayer::SetScriptTimeLimit(double seconds) {
+    timeline::ScriptBudget budget;
+    budget.secondsPerEntry = seconds > 0 ? seconds : budget.secondsPerEntry;
+    impl_->movie.SetScriptBudget(budget);
 }
 
 void MoviePlayer::Advance() {
@@ -143,8 +149,14 @@ uint64_t MoviePlayer::FramesRun() const {
 
 void MoviePlayer::MouseMove(double x, double y) {
     Impl& d = *impl_;
-    if (!d.loaded || d.lastWidth <= 0)
+    if (!d.loaded)
         return;
+    if (d.lastWidth <= 0) {
+        // Nothing drawn yet: the point is in stage pixels.
+        const swf::Rect& frame = d.movie.Header().frame;
+        d.movie.PointerMove({x * 20 + frame.xMin, y * 20 + frame.yMin});
+        return;
+    }
     raster::Matrix inv;
     if (!d.StageToPixels(d.lastWidth, d.lastHeight).Invert(inv))
         return;
@@ -157,8 +169,8 @@ void MoviePlayer::MouseButton(bool down) {
 }
 
 void MoviePlayer::Key(int keyCode, bool down) {
-    (void)keyCode;
-    (void)down;
+    if (impl_->loaded)
+        impl_->movie.KeyEvent(keyCode, down);
 }
 
 void MoviePlayer::Render(raster::FrameBuffer& out) {
@@ -176,8 +188,11 @@ void MoviePlayer::Render(raster::FrameBuffer& out) {
     raster::Canvas canvas(out);
     canvas.SetQuality(d.quality);
     timeline::DisplayRenderer renderer(canvas, d.movie.Dictionary());
-    renderer.DrawList(d.movie.Root(), d.StageToPixels(out.Width(), out.Height()),
-                      raster::ColorTransform());
+    const timeline::DisplayObject& root = d.movie.RootProps();
+    if (!root.visible)
+        return;
+    renderer.DrawList(d.movie.Root(),
+                      d.StageToPixels(out.Width(), out.Height()).Concat(root.matrix), root.cxform);
 }
 
 } // namespace zembra::movie

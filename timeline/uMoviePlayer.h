@@ -57,6 +57,9 @@ class MoviePlayer {
     // "name=value&name2=value2", URL-encoded; set as _root variables before
     // the first frame.
     void SetFlashVars(const std::string& vars);
+    // The longest a single script may run before it is stopped and the
+    // movie goes on (default 15 s; the movie's own limit may be lower).
+    void SetScriptTimeLimit(double seconds);
 
     // Called for every FSCommand (a getURL to an "FSCommand:" target).
     std::function<void(const std::string& command, const std::string& args)> OnFSCommand;
@@ -71,7 +74,8 @@ class MoviePlayer {
     // Frames run since the start.
     uint64_t FramesRun() const;
 
-    // Input in output pixels (the same size as the last Render).
+    // Input in output pixels (the same size as the last Render; stage
+    // pixels before the first Render).
     void MouseMove(double x, double y);
     void MouseButton(bool down);
     void Key(int keyCode, bool down);

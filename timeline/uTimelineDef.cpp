@@ -23,11 +23,44 @@ bool IsControlTag(uint16_t code) {
     case swf::tags::RemoveObject:
     case swf::tags::RemoveObject2:
     case swf::tags::DoAction:
+    case swf::tags::DoInitAction:
     case swf::tags::FrameLabel:
     case swf::tags::SetBackgroundColor:
         return true;
     default:
         return false;
+    }
+}
+
+// The clip-actions record: reserved U16, all-events flags, then handlers up
+// to a zero flags field. A handler that runs past the tag ends the list.
+void ReadClipActions(swf::Reader& r, int version, std::vector<ClipEventAction>& out) {
+    const bool wide = version >= 6;
+    r.U16();
+    if (wide)
+        r.U32();
+    else
+        r.U16();
+    // A handler takes at least 6 bytes, so the tag's length bounds the loop.
+    while (!r.Overrun() && !r.AtEnd()) {
+        const uint32_t events = wide ? r.U32() : r.U16();
+        if (events == 0 || r.Overrun())
+            break;
+        const uint32_t size = r.U32();
+        if (r.Overrun() || size > r.Remaining())
+            break;
+        const uint8_t* start = r.Here();
+        r.Skip(size);
+        ClipEventAction a;
+        a.events = events;
+        a.code = start;
+        a.size = size;
+        if ((events & clipevents::KeyPress) && size > 0) {
+            a.key = start[0];
+            ++a.code;
+            --a.size;
+        }
+        out.push_back(a);
     }
 }
 
@@ -150,6 +183,8 @@ bool ReadPlacement(const swf::Tag& tag, int version, Placement& p) {
         p.background = r.ReadRgba();
         p.background.a = 255;
     }
+    if ((flags & 0x80) && !r.Overrun())
+        ReadClipActions(r, version, p.clipActions);
     return true;
 }
 

@@ -1,5 +1,5 @@
-// The display list in time, the minimal action runner, and the player
-// facade drawing through the renderer.
+// The display list in time, frame actions, and the player facade drawing
+// through the renderer.
 #include <gtest/gtest.h>
 
 #include "tests/swf/uSwfBuilder.h"
@@ -184,9 +184,6 @@ TEST(Timeline, RunnerGotosAndBoundedLoops) {
     run({Op(0x99, {0xfb, 0xff})});
     // Jumps out of the block end it.
     run({Op(0x99, {0x00, 0x40}), Op(0x07)});
-    EXPECT_EQ(timeline::NumberToString(0.1), "0.1");
-    EXPECT_EQ(timeline::NumberToString(-3), "-3");
-    EXPECT_EQ(timeline::NumberToString(1.0 / 3), "0.333333333333333");
 }
 
 TEST(Timeline, SelfNestingSpritesStayBounded) {
@@ -216,6 +213,9 @@ TEST(Timeline, GotoStormsAndHugeFramesStayBounded) {
                 DoAction({Op(0x81, {0, 0}), Op(0x81, {2, 0}), Op(0x99, {0xf1, 0xff})}), ShowFrame(),
                 End()});
     timeline::Movie movie;
+    timeline::ScriptBudget budget;
+    budget.secondsPerEntry = 0.2; // the saver's kind of limit keeps the test short
+    movie.SetScriptBudget(budget);
     std::string error;
     ASSERT_TRUE(movie.Open(Movie(tags, 8000, 6000, 3), error)) << error;
     for (int i = 0; i < 4; ++i)

@@ -2,16 +2,24 @@
 //
 //   zembra-swf info MOVIE
 //   zembra-swf render MOVIE --frame N --out FILE.png [--width W --height H]
-//   zembra-swf run MOVIE --frames N
+//   zembra-swf run MOVIE --frames N [--input FILE.json] [--no-fscommands]
+//
+// `run` prints every trace line and every FSCommand ("fscommand CMD ARGS")
+// in order (--no-fscommands: the traces alone, as the conformance logs
+// hold them); an input script is replayed between frames, up to each
+// "Wait".
 //
 // Exit codes: 0 ok, 1 usage, 2 the movie cannot be played, 3 output error.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "timeline/uMoviePlayer.h"
+#include "tools/swf/uInputScript.h"
 #include "tools/swf/uPngFile.h"
 
 namespace {
@@ -25,7 +33,7 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: zembra-swf info MOVIE\n"
                  "       zembra-swf render MOVIE --frame N --out FILE.png [--width W --height H]\n"
-                 "       zembra-swf run MOVIE --frames N\n");
+                 "       zembra-swf run MOVIE --frames N [--input FILE.json] [--no-fscommands]\n");
     return 1;
 }
 
@@ -57,15 +65,62 @@ bool Open(MoviePlayer& player, const std::string& path) {
     return false;
 }
 
+constexpr size_t kMaxInputFile = 4u << 20;
+
+bool ReadSmallFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.resize(kMaxInputFile + 1);
+    in.read(&out[0], static_cast<std::streamsize>(out.size()));
+    out.resize(static_cast<size_t>(in.gcount()));
+    return out.size() <= kMaxInputFile;
+}
+
+// Sends events from `next` up to and including the next "Wait"; returns
+// where the following frame goes on.
+size_t Replay(MoviePlayer& player, const std::vector<zembra::swftool::InputEvent>& events,
+              size_t next) {
+    using Type = zembra::swftool::InputEvent::Type;
+    for (; next < events.size(); ++next) {
+        const auto& e = events[next];
+        switch (e.type) {
+        case Type::Wait:
+            return next + 1;
+        case Type::MouseMove:
+            player.MouseMove(e.x, e.y);
+            break;
+        case Type::MouseDown:
+        case Type::MouseUp:
+            player.MouseMove(e.x, e.y);
+            player.MouseButton(e.type == Type::MouseDown);
+            break;
+        case Type::KeyDown:
+        case Type::KeyUp:
+            if (e.keyCode)
+                player.Key(e.keyCode, e.type == Type::KeyDown);
+            break;
+        default:
+            break;
+        }
+    }
+    return next;
+}
+
 int Run(int argc, char** argv) {
     if (argc < 3)
         return Usage();
     const std::string command = argv[1];
     const std::string path = argv[2];
     long frame = -1, frames = -1, width = 0, height = 0;
-    std::string out;
+    std::string out, input;
+    bool fscommands = true;
     for (int i = 3; i < argc; ++i) {
         const std::string opt = argv[i];
+        if (opt == "--no-fscommands") {
+            fscommands = false;
+            continue;
+        }
         if (i + 1 >= argc)
             return Usage();
         const char* value = argv[++i];
@@ -80,6 +135,8 @@ int Run(int argc, char** argv) {
             ok = ParseNumber(value, 1, kMaxSide, height);
         else if (opt == "--out")
             out = value;
+        else if (opt == "--input")
+            input = value;
         else
             ok = false;
         if (!ok) {
@@ -126,11 +183,25 @@ int Run(int argc, char** argv) {
         if (!Open(player, path))
             return 2;
         player.OnTrace = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
-        player.OnFSCommand = [](const std::string& cmd, const std::string& args) {
-            std::printf("fscommand %s %s\n", cmd.c_str(), args.c_str());
-        };
-        for (long i = 0; i < frames; ++i)
+        if (fscommands)
+            player.OnFSCommand = [](const std::string& cmd, const std::string& args) {
+                std::printf("fscommand %s %s\n", cmd.c_str(), args.c_str());
+            };
+        std::vector<zembra::swftool::InputEvent> events;
+        if (!input.empty()) {
+            std::string json, error;
+            if (!ReadSmallFile(input, json) ||
+                !zembra::swftool::ParseInputScript(json, events, error)) {
+                std::fprintf(stderr, "zembra-swf: %s: %s\n", input.c_str(),
+                             error.empty() ? "cannot read the file" : error.c_str());
+                return 1;
+            }
+        }
+        size_t next = 0;
+        for (long i = 0; i < frames; ++i) {
             player.Advance();
+            next = Replay(player, events, next);
+        }
         std::fflush(stdout);
         return 0;
     }

@@ -1,0 +1,744 @@
+#include "timeline/uScriptHost.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "avm1/uObject.h"
+#include "avm1/uValue.h"
+#include "timeline/uDisplayRenderer.h"
+#include "timeline/uDrawing.h"
+#include "timeline/uMovie.h"
+
+namespace zembra::timeline {
+
+using avm1::ClipId;
+using avm1::ClipProp;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double Degrees(double radians) {
+    return radians * 180 / kPi;
+}
+
+double Radians(double degrees) {
+    return degrees * kPi / 180;
+}
+
+// Into (-180, 180], as the player reports angles.
+double NormalizeDegrees(double d) {
+    if (!std::isfinite(d))
+        return 0;
+    d = std::fmod(d, 360);
+    if (d > 180)
+        d -= 360;
+    else if (d <= -180)
+        d += 360;
+    return d;
+}
+
+// Twips are whole numbers: positions set by scripts are cut to them.
+double ToTwips(double pixels) {
+    const double t = pixels * 20;
+    if (!std::isfinite(t))
+        return 0;
+    return std::trunc(std::max(-2.0e9, std::min(2.0e9, t)));
+}
+
+bool Empty(const swf::Rect& r) {
+    return r.xMax <= r.xMin && r.yMax <= r.yMin;
+}
+
+void Include(swf::Rect& r, bool& any, const swf::Rect& b) {
+    if (Empty(b))
+        return;
+    if (!any) {
+        r = b;
+        any = true;
+        return;
+    }
+    r.xMin = std::min(r.xMin, b.xMin);
+    r.yMin = std::min(r.yMin, b.yMin);
+    r.xMax = std::max(r.xMax, b.xMax);
+    r.yMax = std::max(r.yMax, b.yMax);
+}
+
+// The bounding box of `r` mapped through `m`.
+void MapRect(const raster::Matrix& m, const swf::Rect& r, double& x0, double& y0, double& x1,
+             double& y1) {
+    const raster::Point corners[4] = {{double(r.xMin), double(r.yMin)},
+                                      {double(r.xMax), double(r.yMin)},
+                                      {double(r.xMin), double(r.yMax)},
+                                      {double(r.xMax), double(r.yMax)}};
+    x0 = y0 = 1e300;
+    x1 = y1 = -1e300;
+    for (const raster::Point& p : corners) {
+        const raster::Point q = m.Apply(p);
+        x0 = std::min(x0, q.x);
+        y0 = std::min(y0, q.y);
+        x1 = std::max(x1, q.x);
+        y1 = std::max(y1, q.y);
+    }
+}
+
+double Finite(double v) {
+    return std::isfinite(v) ? std::max(-1e9, std::min(1e9, v)) : 0;
+}
+
+raster::Rgba Color(uint32_t rgb, double alpha) {
+    const double a = std::isfinite(alpha) ? std::max(0.0, std::min(100.0, alpha)) : 100;
+    return raster::Rgba{static_cast<uint8_t>((rgb >> 16) & 0xff),
+                        static_cast<uint8_t>((rgb >> 8) & 0xff), static_cast<uint8_t>(rgb & 0xff),
+                        static_cast<uint8_t>(std::lround(a * 2.55))};
+}
+
+raster::Paint PaintOf(const avm1::DrawFill& fill) {
+    raster::Paint p;
+    if (fill.kind == avm1::DrawFill::Kind::Solid || fill.colors.empty()) {
+        p.kind = raster::Paint::Kind::Solid;
+        p.color = Color(fill.colors.empty() ? 0 : fill.colors[0],
+                        fill.alphas.empty() ? 100 : fill.alphas[0]);
+        return p;
+    }
+    const bool radial = fill.kind == avm1::DrawFill::Kind::Radial;
+    p.kind = radial ? (fill.focal != 0 ? raster::Paint::Kind::Focal : raster::Paint::Kind::Radial)
+                    : raster::Paint::Kind::Linear;
+    // At most 15 stops, as the file format allows.
+    const size_t n =
+        std::min<size_t>({fill.colors.size(), fill.alphas.size(), fill.ratios.size(), 15});
+    for (size_t i = 0; i < n; ++i) {
+        raster::GradientStop stop;
+        stop.ratio =
+            std::isfinite(fill.ratios[i]) ? std::max(0.0, std::min(255.0, fill.ratios[i])) : 0;
+        stop.color = Color(fill.colors[i], fill.alphas[i]);
+        p.stops.push_back(stop);
+    }
+    chars::NormalizeStops(p.stops, !radial);
+    p.spread = fill.spread == 1   ? raster::SpreadMode::Reflect
+               : fill.spread == 2 ? raster::SpreadMode::Repeat
+                                  : raster::SpreadMode::Pad;
+    p.interpolation =
+        fill.linearRgb ? raster::Interpolation::LinearRgb : raster::Interpolation::Rgb;
+    p.focalPoint = std::isfinite(fill.focal) ? std::max(-1.0, std::min(1.0, fill.focal)) : 0;
+    // Pixels to twips: the square keeps its units, the placement scales.
+    const double* m = fill.matrix;
+    p.matrix = raster::Matrix{Finite(m[0]), Finite(m[1]),      Finite(m[2]),
+                              Finite(m[3]), Finite(m[4]) * 20, Finite(m[5]) * 20};
+    return p;
+}
+
+} // namespace
+
+ClipId ScriptHost::Register(ClipId parent, int depth) {
+    // Handles are never reused, so an old handle cannot reach a new clip.
+    if (next_ == 0)
+        return 0;
+    const ClipId id = next_++;
+    refs_[id] = Ref{parent, depth};
+    return id;
+}
+
+void ScriptHost::Unregister(ClipId clip, const std::string& name) {
+    auto it = refs_.find(clip);
+    if (it == refs_.end())
+        return;
+    gone_[clip] = Gone{it->second.parent, name};
+    refs_.erase(it);
+}
+
+void ScriptHost::Moved(ClipId clip, int depth) {
+    auto it = refs_.find(clip);
+    if (it != refs_.end())
+        it->second.depth = depth;
+}
+
+void ScriptHost::Reset() {
+    refs_.clear();
+    gone_.clear();
+}
+
+bool ScriptHost::FindAt(ClipId clip, Place& out, int hops) {
+    out = Place();
+    if (clip == kRoot) {
+        out.inst = &movie_.Root();
+        return true;
+    }
+    if (hops > kMaxNesting + 2)
+        return false;
+    auto it = refs_.find(clip);
+    if (it == refs_.end())
+        return false;
+    Place parent;
+    if (!FindAt(it->second.parent, parent, hops + 1) || !parent.inst)
+        return false;
+    auto child = parent.inst->children.find(it->second.depth);
+    if (child == parent.inst->children.end() || child->second.clipId != clip)
+        return false;
+    out.owner = parent.inst;
+    out.obj = &child->second;
+    out.inst = child->second.sprite.get();
+    out.depth = it->second.depth;
+    return true;
+}
+
+bool ScriptHost::Find(ClipId clip, Place& out) {
+    return clip != 0 && FindAt(clip, out, 0);
+}
+
+SpriteInstance* ScriptHost::Instance(ClipId clip) {
+    Place p;
+    return Find(clip, p) ? p.inst : nullptr;
+}
+
+text::TextField* ScriptHost::TextFieldModel(ClipId clip) {
+    Place p;
+    return Find(clip, p) && p.obj ? p.obj->textField.get() : nullptr;
+}
+
+avm1::ClipId ScriptHost::CreateTextField(ClipId parent, const std::string& name, int depth,
+                                         double x, double y, double w, double h) {
+    return movie_.CreateTextField(parent, name, depth, x, y, w, h);
+}
+
+const text::FontSource* ScriptHost::Fonts() {
+    return movie_.Fonts();
+}
+
+avm1::ClipKind ScriptHost::KindOf(ClipId clip) {
+    Place p;
+    if (!Find(clip, p))
+        return avm1::ClipKind::None;
+    if (p.obj && p.obj->textField)
+        return avm1::ClipKind::TextField;
+    if (!p.obj || p.inst)
+        return avm1::ClipKind::Clip;
+    if (p.obj->character && p.obj->character->kind == chars::Kind::Button)
+        return avm1::ClipKind::Button;
+    if (p.obj->character && p.obj->character->kind == chars::Kind::EditText)
+        return avm1::ClipKind::TextField;
+    return avm1::ClipKind::None;
+}
+
+raster::Matrix ScriptHost::WorldMatrix(ClipId clip) {
+    raster::Matrix acc;
+    ClipId c = clip;
+    for (int guard = 0; c && c != kRoot && guard <= kMaxNesting + 2; ++guard) {
+        Place p;
+        if (!Find(c, p) || !p.obj)
+            break;
+        acc = p.obj->matrix.Concat(acc);
+        c = p.owner ? p.owner->clipId : 0;
+    }
+    return movie_.RootProps().matrix.Concat(acc);
+}
+
+// ---- Output
+
+void ScriptHost::Trace(const std::string& line) {
+    // Each "\r" and each "\n" starts a new line of the log.
+    size_t start = 0;
+    for (size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '\r' || line[i] == '\n') {
+            movie_.EmitTrace(line.substr(start, i - start));
+            start = i + 1;
+        }
+    movie_.EmitTrace(line.substr(start));
+}
+
+void ScriptHost::Warning(const std::string& message) {
+    Trace("Warning: " + message);
+}
+
+void ScriptHost::GetUrl(const std::string& url, const std::string& target, int method) {
+    (void)method;
+    movie_.EmitUrl(url, target);
+}
+
+double ScriptHost::TimeMs() {
+    return movie_.TimeMs();
+}
+
+// ---- Tree
+
+ClipId ScriptHost::Parent(ClipId clip) {
+    Place p;
+    if (!Find(clip, p)) {
+        auto it = gone_.find(clip);
+        return it == gone_.end() ? 0 : it->second.parent;
+    }
+    return p.owner ? p.owner->clipId : 0;
+}
+
+ClipId ScriptHost::Child(ClipId clip, const std::string& name, bool caseSensitive) {
+    SpriteInstance* s = Instance(clip);
+    if (!s)
+        return 0;
+    for (const auto& [depth, obj] : s->children) {
+        (void)depth;
+        if (obj.clipId && avm1::NamesEqual(obj.name, name, caseSensitive))
+            return obj.clipId;
+    }
+    return 0;
+}
+
+// ---- Properties
+
+ScriptTransform& ScriptHost::Transform(DisplayObject& obj) {
+    ScriptTransform& t = obj.scriptTransform;
+    if (!t.valid) {
+        const raster::Matrix& m = obj.matrix;
+        t.xscale = std::sqrt(m.a * m.a + m.b * m.b) * 100;
+        t.yscale = std::sqrt(m.c * m.c + m.d * m.d) * 100;
+        const double rx = (m.a == 0 && m.b == 0) ? 0 : std::atan2(m.b, m.a);
+        const double ry = (m.c == 0 && m.d == 0) ? rx : std::atan2(-m.c, m.d);
+        t.rotation = NormalizeDegrees(Degrees(rx));
+        t.skew = Degrees(ry - rx);
+        t.valid = true;
+    }
+    return t;
+}
+
+void ScriptHost::Recompose(DisplayObject& obj) {
+    const ScriptTransform& t = obj.scriptTransform;
+    const double rx = Radians(t.rotation), ry = Radians(t.rotation + t.skew);
+    const double sx = t.xscale / 100, sy = t.yscale / 100;
+    obj.matrix.a = sx * std::cos(rx);
+    obj.matrix.b = sx * std::sin(rx);
+    obj.matrix.c = -sy * std::sin(ry);
+    obj.matrix.d = sy * std::cos(ry);
+    obj.scriptMoved = true;
+}
+
+bool ScriptHost::LocalBounds(const Place& place, swf::Rect& out) {
+    raster::FrameBuffer fb(1, 1);
+    raster::Canvas canvas(fb);
+    DisplayRenderer renderer(canvas, movie_.Dictionary());
+    bool any = false;
+    if (place.obj) {
+        // The renderer measures in the parent's space: measure unmoved.
+        DisplayObject& obj = *place.obj;
+        const raster::Matrix saved = obj.matrix;
+        obj.matrix = raster::Matrix();
+        Include(out, any, renderer.Bounds(obj));
+        obj.matrix = saved;
+        return any;
+    }
+    if (!place.inst)
+        return false;
+    if (place.inst->drawing && !place.inst->drawing->Empty())
+        Include(out, any, place.inst->drawing->Bounds());
+    for (const auto& [depth, child] : place.inst->children) {
+        (void)depth;
+        Include(out, any, renderer.Bounds(child));
+    }
+    return any;
+}
+
+bool ScriptHost::StageBounds(ClipId clip, swf::Rect& out) {
+    Place p;
+    swf::Rect local;
+    if (!Find(clip, p) || !LocalBounds(p, local))
+        return false;
+    double x0, y0, x1, y1;
+    MapRect(WorldMatrix(clip), local, x0, y0, x1, y1);
+    out.xMin = static_cast<int32_t>(std::max(-2e9, x0));
+    out.yMin = static_cast<int32_t>(std::max(-2e9, y0));
+    out.xMax = static_cast<int32_t>(std::min(2e9, x1));
+    out.yMax = static_cast<int32_t>(std::min(2e9, y1));
+    return true;
+}
+
+double ScriptHost::GetProperty(ClipId clip, ClipProp prop) {
+    Place p;
+    if (!Find(clip, p))
+        return 0;
+    DisplayObject* obj = p.obj ? p.obj : &movie_.RootProps();
+    switch (prop) {
+    case ClipProp::X:
+        return obj->matrix.tx / 20;
+    case ClipProp::Y:
+        return obj->matrix.ty / 20;
+    case ClipProp::XScale:
+        return Transform(*obj).xscale;
+    case ClipProp::YScale:
+        return Transform(*obj).yscale;
+    case ClipProp::Rotation:
+        return Transform(*obj).rotation;
+    case ClipProp::CurrentFrame:
+        return p.inst ? std::max(1, p.inst->frame + 1) : 1;
+    case ClipProp::TotalFrames:
+    case ClipProp::FramesLoaded: {
+        if (!p.inst)
+            return 1;
+        int n = p.inst->FrameCount();
+        if (!p.obj)
+            n = std::max(n, static_cast<int>(movie_.Header().frameCount));
+        return std::max(1, n);
+    }
+    case ClipProp::Alpha:
+        return obj->cxform.aMul * 100;
+    case ClipProp::Visible:
+        return (obj->visible ? 1 : 0);
+    case ClipProp::Width:
+    case ClipProp::Height: {
+        swf::Rect local;
+        if (!LocalBounds(p, local))
+            return 0;
+        double x0, y0, x1, y1;
+        MapRect(obj->matrix, local, x0, y0, x1, y1);
+        return (prop == ClipProp::Width ? x1 - x0 : y1 - y0) / 20;
+    }
+    case ClipProp::HighQuality:
+        return 1;
+    case ClipProp::FocusRect:
+        return 1;
+    case ClipProp::SoundBufTime:
+        return 5;
+    case ClipProp::XMouse:
+    case ClipProp::YMouse: {
+        raster::Matrix inv;
+        if (!WorldMatrix(clip).Invert(inv))
+            return 0;
+        const raster::Point local = inv.Apply(movie_.Pointer());
+        return (prop == ClipProp::XMouse ? local.x : local.y) / 20;
+    }
+    default:
+        return 0;
+    }
+}
+
+std::string ScriptHost::GetPropertyText(ClipId clip, ClipProp prop) {
+    Place p;
+    if (!Find(clip, p)) {
+        auto it = gone_.find(clip);
+        return it != gone_.end() && prop == ClipProp::Name ? it->second.name : std::string();
+    }
+    switch (prop) {
+    case ClipProp::Name:
+        return p.obj ? p.obj->name : std::string();
+    case ClipProp::Url:
+        return "file:///test.swf";
+    case ClipProp::Quality:
+        return "HIGH";
+    case ClipProp::DropTarget: {
+        const ClipId target = movie_.DropTarget();
+        return target && movie_.Scripts() ? movie_.Scripts()->ClipPath(target, true)
+                                          : std::string();
+    }
+    default:
+        return std::string();
+    }
+}
+
+void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const std::string& text) {
+    Place p;
+    if (!Find(clip, p))
+        return;
+    DisplayObject& obj = p.obj ? *p.obj : movie_.RootProps();
+    if (prop == ClipProp::Name) {
+        if (!p.obj)
+            return; // the main timeline keeps its empty name
+        obj.name = text;
+        return;
+    }
+    if (std::isnan(number))
+        return;
+    switch (prop) {
+    case ClipProp::X:
+        obj.matrix.tx = ToTwips(number);
+        obj.scriptMoved = true;
+        break;
+    case ClipProp::Y:
+        obj.matrix.ty = ToTwips(number);
+        obj.scriptMoved = true;
+        break;
+    case ClipProp::XScale:
+        Transform(obj).xscale = std::isfinite(number) ? number : 0;
+        Recompose(obj);
+        break;
+    case ClipProp::YScale:
+        Transform(obj).yscale = std::isfinite(number) ? number : 0;
+        Recompose(obj);
+        break;
+    case ClipProp::Rotation:
+        Transform(obj).rotation = NormalizeDegrees(number);
+        Recompose(obj);
+        break;
+    case ClipProp::Alpha:
+        obj.cxform.aMul = std::isfinite(number) ? number / 100 : 0;
+        obj.scriptMoved = true;
+        break;
+    case ClipProp::Visible:
+        obj.visible = number != 0;
+        break;
+    case ClipProp::Width:
+    case ClipProp::Height: {
+        if (text::TextField* field = obj.textField.get()) {
+            // A field changes its own size, not its scale.
+            const ScriptTransform& t = Transform(obj);
+            const double scale = (prop == ClipProp::Width ? t.xscale : t.yscale) / 100;
+            if (!std::isfinite(number) || scale == 0)
+                return;
+            const double size = std::max(0.0, std::min(number / std::fabs(scale), 1e6));
+            if (prop == ClipProp::Width)
+                field->SetSize(size, field->Height());
+            else
+                field->SetSize(field->Width(), size);
+            return;
+        }
+        swf::Rect local;
+        if (!LocalBounds(p, local) || !std::isfinite(number))
+            return;
+        const double size =
+            prop == ClipProp::Width ? local.xMax - local.xMin : local.yMax - local.yMin;
+        if (size <= 0)
+            return;
+        ScriptTransform& t = Transform(obj);
+        // Scale so the unrotated content takes the asked size.
+        if (prop == ClipProp::Width)
+            t.xscale = number * 20 / size * 100;
+        else
+            t.yscale = number * 20 / size * 100;
+        Recompose(obj);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---- Timeline control
+
+void ScriptHost::GotoFrame(ClipId clip, int frame, bool play) {
+    if (SpriteInstance* s = Instance(clip))
+        movie_.GotoFrame(*s, frame - 1, play);
+}
+
+bool ScriptHost::GotoLabel(ClipId clip, const std::string& label, bool play) {
+    SpriteInstance* s = Instance(clip);
+    return s && movie_.GotoLabel(*s, label, play);
+}
+
+void ScriptHost::Play(ClipId clip) {
+    if (SpriteInstance* s = Instance(clip))
+        s->playing = true;
+}
+
+void ScriptHost::Stop(ClipId clip) {
+    if (SpriteInstance* s = Instance(clip))
+        s->playing = false;
+}
+
+void ScriptHost::CallFrame(ClipId clip, const std::string& frame) {
+    SpriteInstance* s = Instance(clip);
+    if (!s || !s->def)
+        return;
+    const double n = avm1::StringToNumber(frame, movie_.Header().version);
+    int index = -1;
+    if (!std::isnan(n))
+        index = n >= 1 && n <= s->FrameCount() ? static_cast<int>(n) - 1 : -1;
+    else
+        index = s->def->FrameOfLabel(frame);
+    if (index >= 0)
+        movie_.CallFrame(*s, index);
+}
+
+// ---- Clips made and removed by scripts
+
+ClipId ScriptHost::Duplicate(ClipId clip, const std::string& name, int depth) {
+    return movie_.DuplicateClip(clip, name, depth);
+}
+
+void ScriptHost::Remove(ClipId clip) {
+    movie_.RemoveClip(clip);
+}
+
+ClipId ScriptHost::CreateEmpty(ClipId parent, const std::string& name, int depth) {
+    return movie_.CreateEmptyClip(parent, name, depth);
+}
+
+ClipId ScriptHost::Attach(ClipId parent, const std::string& linkage, const std::string& name,
+                          int depth) {
+    return movie_.AttachClip(parent, linkage, name, depth);
+}
+
+int ScriptHost::Depth(ClipId clip) {
+    Place p;
+    if (!Find(clip, p) || !p.obj)
+        return 0;
+    return p.depth - kScriptDepthBase;
+}
+
+int ScriptHost::NextHighestDepth(ClipId clip) {
+    SpriteInstance* s = Instance(clip);
+    if (!s || s->children.empty())
+        return 0;
+    const int d = s->children.rbegin()->first - kScriptDepthBase + 1;
+    return std::max(0, d);
+}
+
+ClipId ScriptHost::InstanceAtDepth(ClipId clip, int depth) {
+    SpriteInstance* s = Instance(clip);
+    if (!s || depth < -kScriptDepthBase || depth >= kMaxScriptDepth)
+        return 0;
+    auto it = s->children.find(depth + kScriptDepthBase);
+    return it == s->children.end() ? 0 : it->second.clipId;
+}
+
+void ScriptHost::SwapDepths(ClipId clip, int depth) {
+    Place p;
+    if (!Find(clip, p) || !p.obj || !p.owner)
+        return;
+    if (depth < -kScriptDepthBase || depth >= kMaxScriptDepth)
+        return;
+    movie_.SwapDepths(*p.owner, p.depth, depth + kScriptDepthBase);
+}
+
+void ScriptHost::SwapWith(ClipId clip, ClipId other) {
+    Place a, b;
+    if (!Find(clip, a) || !Find(other, b) || !a.obj || !b.obj || a.owner != b.owner)
+        return;
+    movie_.SwapDepths(*a.owner, a.depth, b.depth);
+}
+
+void ScriptHost::StartDrag(ClipId clip, bool lockCenter, bool constrain, double l, double t,
+                           double r, double b) {
+    swf::Rect rect;
+    rect.xMin = static_cast<int32_t>(ToTwips(std::min(l, r)));
+    rect.xMax = static_cast<int32_t>(ToTwips(std::max(l, r)));
+    rect.yMin = static_cast<int32_t>(ToTwips(std::min(t, b)));
+    rect.yMax = static_cast<int32_t>(ToTwips(std::max(t, b)));
+    movie_.StartDrag(clip, lockCenter, constrain ? &rect : nullptr);
+}
+
+void ScriptHost::StopDrag() {
+    movie_.StopDrag();
+}
+
+// ---- Drawing
+
+Drawing* ScriptHost::DrawingOf(ClipId clip) {
+    SpriteInstance* s = Instance(clip);
+    if (!s)
+        return nullptr;
+    if (!s->drawing)
+        s->drawing = std::make_shared<Drawing>();
+    return s->drawing.get();
+}
+
+void ScriptHost::DrawClear(ClipId clip) {
+    if (Drawing* d = DrawingOf(clip))
+        d->Clear();
+}
+
+void ScriptHost::DrawPath(ClipId clip, int kind, double cx, double cy, double x, double y) {
+    Drawing* d = DrawingOf(clip);
+    if (!d)
+        return;
+    const raster::Point to{ToTwips(x), ToTwips(y)};
+    if (kind == 0)
+        d->MoveTo(to);
+    else if (kind == 1)
+        d->LineTo(to);
+    else
+        d->CurveTo({ToTwips(cx), ToTwips(cy)}, to);
+}
+
+void ScriptHost::DrawFillStyle(ClipId clip, const avm1::DrawFill* fill) {
+    Drawing* d = DrawingOf(clip);
+    if (!d)
+        return;
+    if (fill)
+        d->BeginFill(PaintOf(*fill));
+    else
+        d->EndFill();
+}
+
+void ScriptHost::DrawLineStyle(ClipId clip, const avm1::DrawLine* line) {
+    Drawing* d = DrawingOf(clip);
+    if (!d)
+        return;
+    if (!line) {
+        d->LineStyle(nullptr);
+        return;
+    }
+    raster::StrokeStyle style;
+    // Widths past 255 pixels are drawn as 255, as the player does.
+    style.width = std::isfinite(line->width) ? std::max(0.0, std::min(255.0, line->width)) * 20 : 0;
+    style.paint.kind = raster::Paint::Kind::Solid;
+    style.paint.color = Color(line->color, line->alpha);
+    style.pixelHinting = line->pixelHinting;
+    style.scaleHorizontally = line->scale == 0 || line->scale == 3;
+    style.scaleVertically = line->scale == 0 || line->scale == 2;
+    style.startCap = style.endCap = line->caps == 1   ? raster::CapStyle::None
+                                    : line->caps == 2 ? raster::CapStyle::Square
+                                                      : raster::CapStyle::Round;
+    style.join = line->joints == 1   ? raster::JoinStyle::Bevel
+                 : line->joints == 2 ? raster::JoinStyle::Miter
+                                     : raster::JoinStyle::Round;
+    style.miterLimit =
+        std::isfinite(line->miterLimit) ? std::max(1.0, std::min(255.0, line->miterLimit)) : 3;
+    d->LineStyle(&style);
+}
+
+void ScriptHost::DrawLineFill(ClipId clip, const avm1::DrawFill& fill) {
+    if (Drawing* d = DrawingOf(clip))
+        d->LineFill(PaintOf(fill));
+}
+
+// ---- Geometry
+
+void ScriptHost::ConvertPoint(ClipId clip, double& x, double& y, bool toGlobal) {
+    raster::Matrix m = WorldMatrix(clip);
+    if (!toGlobal) {
+        raster::Matrix inv;
+        if (!m.Invert(inv))
+            return;
+        m = inv;
+    }
+    const raster::Point q = m.Apply({x * 20, y * 20});
+    x = q.x / 20;
+    y = q.y / 20;
+}
+
+bool ScriptHost::Bounds(ClipId clip, ClipId space, double& xMin, double& yMin, double& xMax,
+                        double& yMax) {
+    Place p;
+    swf::Rect local;
+    if (!Find(clip, p) || !LocalBounds(p, local))
+        return false;
+    raster::Matrix toSpace = WorldMatrix(clip);
+    if (space && space != clip) {
+        raster::Matrix inv;
+        if (!WorldMatrix(space).Invert(inv))
+            return false;
+        toSpace = inv.Concat(toSpace);
+    } else if (space == clip) {
+        toSpace = raster::Matrix();
+    }
+    MapRect(toSpace, local, xMin, yMin, xMax, yMax);
+    xMin /= 20;
+    yMin /= 20;
+    xMax /= 20;
+    yMax /= 20;
+    return true;
+}
+
+bool ScriptHost::HitTestPoint(ClipId clip, double x, double y, bool shape) {
+    (void)shape; // the bounding box stands for the shape
+    swf::Rect b;
+    if (!StageBounds(clip, b))
+        return false;
+    const double tx = x * 20, ty = y * 20;
+    return tx >= b.xMin && tx <= b.xMax && ty >= b.yMin && ty <= b.yMax;
+}
+
+bool ScriptHost::HitTestClip(ClipId clip, ClipId other) {
+    swf::Rect a, b;
+    if (!StageBounds(clip, a) || !StageBounds(other, b))
+        return false;
+    return a.xMin <= b.xMax && b.xMin <= a.xMax && a.yMin <= b.yMax && b.yMin <= a.yMax;
+}
+
+} // namespace zembra::timeline

@@ -1,0 +1,29 @@
+// A recorded input script (a JSON array of events: mouse moves and
+// clicks, keys, text, "Wait" between frames) to replay into a player.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zembra::swftool {
+
+struct InputEvent {
+    enum class Type { MouseMove, MouseDown, MouseUp, KeyDown, KeyUp, Text, Wait, Other };
+    Type type = Type::Other;
+    double x = 0, y = 0; // stage pixels
+    int keyCode = 0;     // the Key object's code (0 when unknown)
+    std::string text;    // Text: the character, UTF-8
+};
+
+// False with a reason when the text is no JSON array of event objects.
+// Bounded: at most kMaxEvents events and kMaxDepth levels of nesting.
+bool ParseInputScript(const std::string& json, std::vector<InputEvent>& out, std::string& error);
+
+// The key code for a key name as the scripts write it ("Tab", "ArrowLeft",
+// a single character...), 0 when unknown.
+int KeyCodeFor(const std::string& name);
+
+constexpr size_t kMaxEvents = 100000;
+constexpr int kMaxDepth = 16;
+
+} // namespace zembra::swftool
