@@ -144,6 +144,7 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     tick_ = 0;
     timeMs_ = 0;
     instanceCount_ = 0;
+    pendingBinds_.clear();
     pressedButton_ = pressedClip_ = dragClip_ = dropTarget_ = 0;
     host_ = std::make_unique<ScriptHost>(*this);
     rt_ = std::make_unique<avm1::Runtime>(*host_, version);
@@ -362,8 +363,9 @@ void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
         field->x = def.bounds.xMin / 20.0;
         field->y = def.bounds.yMin / 20.0;
         obj.textField = std::move(field);
-        if (rt_ && !obj.textField->variable.empty())
-            avm1::BindTextFieldVariable(*rt_, obj.clipId);
+        // Bound once the placing is done: binding may run script.
+        if (!obj.textField->variable.empty() && pendingBinds_.size() < kMaxDisplayObjects)
+            pendingBinds_.push_back(obj.clipId);
         return;
     }
     if (kind != chars::Kind::Sprite)
@@ -645,6 +647,10 @@ void Movie::BroadcastClipEvent(std::vector<avm1::ClipId> clips, uint32_t mask, c
 }
 
 void Movie::RunQueue() {
+    std::vector<avm1::ClipId> binds;
+    binds.swap(pendingBinds_);
+    for (avm1::ClipId id : binds)
+        avm1::BindTextFieldVariable(*rt_, id);
     // Jobs may queue more (a goto's target frame); the bound keeps a movie
     // that keeps jumping from holding the frame forever.
     while (!early_.empty() || !constructing_.empty() || !jobs_.empty()) {

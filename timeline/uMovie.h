@@ -171,6 +171,7 @@ class Movie {
     swf::File file_;
     chars::Dictionary dict_;
     text::DictionaryFonts fonts_{&dict_};
+    std::vector<avm1::ClipId> pendingBinds_; // placed fields to bind to their variables
     TimelineDef rootDef_;
     TimelineDef emptyDef_;          // createEmptyMovieClip's one empty frame
     chars::SpriteChar emptySprite_; // its character
