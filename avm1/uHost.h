@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+namespace zembra::text {
+class TextField;
+class FontSource;
+} // namespace zembra::text
+
 namespace zembra::avm1 {
 
 using ClipId = uint32_t;
@@ -192,6 +197,21 @@ class Host {
     virtual void DrawLineStyle(ClipId clip, const DrawLine* line) { (void)clip, (void)line; }
     // lineGradientStyle: the current line gets a gradient paint.
     virtual void DrawLineFill(ClipId clip, const DrawFill& fill) { (void)clip, (void)fill; }
+
+    // --- Text fields ---
+    // The model of a clip that is a text field; null for anything else.
+    virtual text::TextField* TextFieldModel(ClipId clip) {
+        (void)clip;
+        return nullptr;
+    }
+    // A new, empty text field (pixels in the parent's space); 0 when none.
+    virtual ClipId CreateTextField(ClipId parent, const std::string& name, int depth, double x,
+                                   double y, double w, double h) {
+        (void)parent, (void)name, (void)depth, (void)x, (void)y, (void)w, (void)h;
+        return 0;
+    }
+    // The movie's embedded fonts for text measured without a field.
+    virtual const text::FontSource* Fonts() { return nullptr; }
 };
 
 } // namespace zembra::avm1

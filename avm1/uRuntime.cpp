@@ -77,6 +77,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallSound(*this);
     InstallStubs(*this);
     InstallGeom(*this);
+    InstallTextField(*this);
     heapAtLastCollect_ = heap_.size();
 }
 
@@ -278,6 +279,10 @@ Object* Runtime::ClipObject(ClipId clip) {
     o->kind = ObjKind::Clip;
     o->clip = clip;
     clips_.emplace(clip, o);
+    if (textFieldProto && host_.TextFieldModel(clip)) {
+        o->proto = textFieldProto;
+        InitTextFieldObject(*this, o);
+    }
     return o;
 }
 
@@ -1067,7 +1072,7 @@ std::string Runtime::TypeOf(const Value& v) {
         return "string";
     case Type::Object:
         if (v.AsObject()->kind == ObjKind::Clip)
-            return "movieclip";
+            return host_.TextFieldModel(v.AsObject()->clip) ? "object" : "movieclip";
         return v.AsObject()->IsFunction() ? "function" : "object";
     }
     return "undefined";

@@ -189,6 +189,7 @@ class Runtime {
     Object* dateProto = nullptr;
     Object* errorProto = nullptr;
     Object* clipProto = nullptr;
+    Object* textFieldProto = nullptr; // objects of clips that are text fields
     Object* arrayCtor = nullptr;
     Object* objectCtor = nullptr;
 
@@ -256,6 +257,9 @@ void InstallContextMenu(Runtime& rt);
 void InstallSound(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
+void InstallTextField(Runtime& rt);
+// Gives the object of a text field its own listener list.
+void InitTextFieldObject(Runtime& rt, Object* field);
 
 // Argument helper for natives.
 inline const Value& Arg(const Args& a, size_t i) {

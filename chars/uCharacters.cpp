@@ -325,7 +325,7 @@ void Dictionary::DefineFont23(swf::Reader& r, int fontVersion) {
     if (codeOffset <= tableAvail) {
         swf::Reader cr(tableStart + codeOffset, tableAvail - codeOffset);
         for (size_t i = 0; i < f->glyphs.size(); ++i)
-            f->codes.push_back(wideCodes || fontVersion == 3 ? cr.U16() : cr.U8());
+            f->codes.push_back(wideCodes ? cr.U16() : cr.U8()); // the flag rules, in DefineFont3 too
         if (f->hasLayout) {
             f->ascent = cr.U16();
             f->descent = cr.U16();
@@ -410,6 +410,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
     e->wordWrap = f1 & 0x40;
     e->multiline = f1 & 0x20;
     e->password = f1 & 0x10;
+    e->readOnly = f1 & 0x08;
     const bool hasColor = f1 & 0x04;
     const bool hasMaxLength = f1 & 0x02;
     e->hasFont = f1 & 0x01;
@@ -417,6 +418,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
     e->autoSize = f2 & 0x40;
     const bool hasLayout = f2 & 0x20;
     e->border = f2 & 0x08;
+    e->noSelect = f2 & 0x10;
     e->html = f2 & 0x02;
     e->useOutlines = f2 & 0x01;
     if (e->hasFont)
@@ -428,7 +430,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
     if (hasColor)
         e->color = r.ReadRgba();
     if (hasMaxLength)
-        r.U16();
+        e->maxLength = r.U16();
     if (hasLayout) {
         e->align = r.U8();
         e->leftMargin = r.U16();

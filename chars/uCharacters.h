@@ -82,6 +82,8 @@ struct EditTextChar : Character {
     swf::Rect bounds;
     bool wordWrap = false, multiline = false, password = false, border = false;
     bool html = false, useOutlines = false, autoSize = false;
+    bool readOnly = false, noSelect = false;
+    int maxLength = 0; // 0: no limit
     uint16_t fontId = 0;
     bool hasFont = false;
     double height = 240; // twips

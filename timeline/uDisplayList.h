@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chars/uCharacters.h"
+#include "text/uTextField.h"
 #include "timeline/uTimelineDef.h"
 
 namespace zembra::timeline {
@@ -29,6 +30,9 @@ struct ScriptTransform {
 struct DisplayObject {
     uint16_t characterId = 0;
     chars::Character* character = nullptr; // owned by the dictionary
+    // Text fields: what scripts read and change, and what is drawn. Fields
+    // made by scripts have no character.
+    std::shared_ptr<text::TextField> textField;
     raster::Matrix matrix;
     raster::ColorTransform cxform;
     uint16_t ratio = 0;

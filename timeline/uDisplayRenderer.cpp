@@ -1,5 +1,7 @@
 #include "timeline/uDisplayRenderer.h"
 
+#include "text/uDictionaryFonts.h"
+#include "text/uFieldFromTag.h"
 #include "timeline/uDrawing.h"
 #include "timeline/uTextFieldRenderer.h"
 
@@ -84,6 +86,16 @@ void DisplayRenderer::PopLayerFor(raster::BlendMode blend, const raster::FilterL
 
 swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
     swf::Rect r;
+    if (const text::TextField* f = obj.textField.get()) {
+        auto twips = [](double px) {
+            return static_cast<int32_t>(std::max(-2e9, std::min(2e9, std::round(px * 20))));
+        };
+        r.xMin = twips(f->x);
+        r.yMin = twips(f->y);
+        r.xMax = twips(f->x + f->Width());
+        r.yMax = twips(f->y + f->Height());
+        return r;
+    }
     const chars::Character* c = obj.character;
     if (!c)
         return r;
@@ -162,7 +174,7 @@ swf::Rect DisplayRenderer::Bounds(const DisplayObject& obj, int nesting) {
 
 void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix& parent,
                                  const raster::ColorTransform& parentColor) {
-    if (!obj.character)
+    if (!obj.character && !obj.textField)
         return;
     // Erasing and alpha only act inside a layer; with none above they hide
     // the object.
@@ -193,6 +205,10 @@ void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix&
     }
     if (obj.sprite)
         DrawList(*obj.sprite, m, color);
+    else if (obj.textField)
+        TextFieldRenderer(canvas_, [this](size_t n) {
+            return Spend(n);
+        }).Draw(*obj.textField, m, color);
     else
         DrawCharacter(obj.character, &obj, obj.ratio, obj.buttonState, m, color, 0);
     if (obj.blend == raster::BlendMode::Layer)
@@ -316,8 +332,15 @@ void DisplayRenderer::DrawText(const chars::TextChar& t, const raster::Matrix& m
 
 void DisplayRenderer::DrawEditText(const chars::EditTextChar& e, const raster::Matrix& m,
                                    const raster::ColorTransform& color) {
-    TextFieldRenderer text(canvas_, dict_, [this](size_t n) { return Spend(n); });
-    text.Draw(e, m, color);
+    // A field drawn without a display object of its own (inside a button):
+    // its starting state, made for the drawing.
+    const text::DictionaryFonts fonts(&dict_);
+    text::TextField field;
+    field.SetFontSource(&fonts);
+    text::InitFromEditText(field, e, dict_, 8);
+    field.x = e.bounds.xMin / 20.0;
+    field.y = e.bounds.yMin / 20.0;
+    TextFieldRenderer(canvas_, [this](size_t n) { return Spend(n); }).Draw(field, m, color);
 }
 
 } // namespace zembra::timeline

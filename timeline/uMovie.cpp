@@ -2,6 +2,9 @@
 
 #include "timeline/uDrawing.h"
 
+#include "avm1/uBuiltinsTextField.h"
+#include "text/uFieldFromTag.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -141,6 +144,7 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     tick_ = 0;
     timeMs_ = 0;
     instanceCount_ = 0;
+    pendingBinds_.clear();
     pressedButton_ = pressedClip_ = dragClip_ = dropTarget_ = 0;
     host_ = std::make_unique<ScriptHost>(*this);
     rt_ = std::make_unique<avm1::Runtime>(*host_, version);
@@ -215,6 +219,12 @@ void Movie::Advance() {
     RunQueue();
     rt_->Tick();
     RunQueue();
+    // Fields bound to variables show their values; by handle, since reading
+    // a variable may run script that changes the display list.
+    std::vector<avm1::ClipId> bound;
+    CollectBoundFields(root_, 0, bound);
+    for (avm1::ClipId id : bound)
+        avm1::RefreshTextFieldVariable(*rt_, id);
     ++framesRun_;
     if (pointerKnown_) {
         SpriteInstance* owner = nullptr;
@@ -349,6 +359,19 @@ void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
     obj.clipId = host_->Register(parent.clipId, depth);
     if (obj.name.empty())
         obj.name = "instance" + std::to_string(++instanceCount_);
+    if (kind == chars::Kind::EditText) {
+        const auto& def = *static_cast<const chars::EditTextChar*>(obj.character);
+        auto field = std::make_shared<text::TextField>();
+        field->SetFontSource(&fonts_);
+        text::InitFromEditText(*field, def, dict_, Header().version);
+        field->x = def.bounds.xMin / 20.0;
+        field->y = def.bounds.yMin / 20.0;
+        obj.textField = std::move(field);
+        // Bound once the placing is done: binding may run script.
+        if (!obj.textField->variable.empty() && pendingBinds_.size() < kMaxDisplayObjects)
+            pendingBinds_.push_back(obj.clipId);
+        return;
+    }
     if (kind != chars::Kind::Sprite)
         return;
     const avm1::ClipId id = obj.clipId;
@@ -630,6 +653,10 @@ void Movie::BroadcastClipEvent(std::vector<avm1::ClipId> clips, uint32_t mask, c
 }
 
 void Movie::RunQueue() {
+    std::vector<avm1::ClipId> binds;
+    binds.swap(pendingBinds_);
+    for (avm1::ClipId id : binds)
+        avm1::BindTextFieldVariable(*rt_, id);
     // Jobs may queue more (a goto's target frame); the bound keeps a movie
     // that keeps jumping from holding the frame forever.
     while (!early_.empty() || !constructing_.empty() || !jobs_.empty()) {
@@ -776,6 +803,39 @@ avm1::ClipId Movie::DuplicateClip(avm1::ClipId clip, const std::string& name, in
     if (obj->sprite)
         obj->sprite->drawing = std::move(drawing);
     return obj->clipId;
+}
+
+avm1::ClipId Movie::CreateTextField(avm1::ClipId parent, const std::string& name, int depth,
+                                    double x, double y, double w, double h) {
+    SpriteInstance* owner = nullptr;
+    DisplayObject* obj = NewScriptObject(parent, depth, &owner);
+    if (!obj)
+        return 0;
+    auto clampTwips = [](double px) { return std::max(-1e8, std::min(1e8, px * 20)); };
+    obj->character = nullptr;
+    obj->characterId = 0;
+    obj->name = name;
+    obj->matrix = raster::Matrix{1, 0, 0, 1, clampTwips(x), clampTwips(y)};
+    auto field = std::make_shared<text::TextField>();
+    field->SetFontSource(&fonts_);
+    field->SetMovieVersion(Header().version);
+    field->SetSize(std::max(0.0, std::min(w, 1e6)), std::max(0.0, std::min(h, 1e6)));
+    obj->textField = std::move(field);
+    obj->clipId = host_->Register(owner->clipId, depth + kScriptDepthBase);
+    return obj->clipId;
+}
+
+void Movie::CollectBoundFields(const SpriteInstance& s, int nesting,
+                               std::vector<avm1::ClipId>& out) const {
+    if (nesting > kMaxNesting)
+        return;
+    for (const auto& [depth, obj] : s.children) {
+        (void)depth;
+        if (obj.textField && !obj.textField->variable.empty() && obj.clipId)
+            out.push_back(obj.clipId);
+        if (obj.sprite)
+            CollectBoundFields(*obj.sprite, nesting + 1, out);
+    }
 }
 
 avm1::ClipId Movie::CreateEmptyClip(avm1::ClipId parent, const std::string& name, int depth) {

@@ -16,6 +16,7 @@
 #include "avm1/uRuntime.h"
 #include "chars/uCharacters.h"
 #include "swf/uSwfFile.h"
+#include "text/uDictionaryFonts.h"
 #include "timeline/uDisplayList.h"
 #include "timeline/uScriptHost.h"
 #include "timeline/uTimelineDef.h"
@@ -100,6 +101,10 @@ class Movie {
     void CallFrame(SpriteInstance& target, int frame);
     avm1::ClipId DuplicateClip(avm1::ClipId clip, const std::string& name, int depth);
     avm1::ClipId CreateEmptyClip(avm1::ClipId parent, const std::string& name, int depth);
+    // An empty text field at (x, y) of the parent, w by h pixels.
+    avm1::ClipId CreateTextField(avm1::ClipId parent, const std::string& name, int depth, double x,
+                                 double y, double w, double h);
+    const text::FontSource* Fonts() const { return &fonts_; }
     avm1::ClipId AttachClip(avm1::ClipId parent, const std::string& linkage,
                             const std::string& name, int depth);
     void RemoveClip(avm1::ClipId clip);
@@ -161,9 +166,14 @@ class Movie {
     void ApplyFlashVars();
     std::string LinkageOf(uint16_t characterId) const;
     void FollowDrag();
+    // The handles of the text fields bound to variables.
+    void CollectBoundFields(const SpriteInstance& s, int nesting,
+                            std::vector<avm1::ClipId>& out) const;
 
     swf::File file_;
     chars::Dictionary dict_;
+    text::DictionaryFonts fonts_{&dict_};
+    std::vector<avm1::ClipId> pendingBinds_; // placed fields to bind to their variables
     TimelineDef rootDef_;
     TimelineDef emptyDef_;          // createEmptyMovieClip's one empty frame
     chars::SpriteChar emptySprite_; // its character

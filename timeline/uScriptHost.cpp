@@ -191,10 +191,26 @@ SpriteInstance* ScriptHost::Instance(ClipId clip) {
     return Find(clip, p) ? p.inst : nullptr;
 }
 
+text::TextField* ScriptHost::TextFieldModel(ClipId clip) {
+    Place p;
+    return Find(clip, p) && p.obj ? p.obj->textField.get() : nullptr;
+}
+
+avm1::ClipId ScriptHost::CreateTextField(ClipId parent, const std::string& name, int depth,
+                                         double x, double y, double w, double h) {
+    return movie_.CreateTextField(parent, name, depth, x, y, w, h);
+}
+
+const text::FontSource* ScriptHost::Fonts() {
+    return movie_.Fonts();
+}
+
 avm1::ClipKind ScriptHost::KindOf(ClipId clip) {
     Place p;
     if (!Find(clip, p))
         return avm1::ClipKind::None;
+    if (p.obj && p.obj->textField)
+        return avm1::ClipKind::TextField;
     if (!p.obj || p.inst)
         return avm1::ClipKind::Clip;
     if (p.obj->character && p.obj->character->kind == chars::Kind::Button)
@@ -458,6 +474,19 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
         break;
     case ClipProp::Width:
     case ClipProp::Height: {
+        if (text::TextField* field = obj.textField.get()) {
+            // A field changes its own size, not its scale.
+            const ScriptTransform& t = Transform(obj);
+            const double scale = (prop == ClipProp::Width ? t.xscale : t.yscale) / 100;
+            if (!std::isfinite(number) || scale == 0)
+                return;
+            const double size = std::max(0.0, std::min(number / std::fabs(scale), 1e6));
+            if (prop == ClipProp::Width)
+                field->SetSize(size, field->Height());
+            else
+                field->SetSize(field->Width(), size);
+            return;
+        }
         swf::Rect local;
         if (!LocalBounds(p, local) || !std::isfinite(number))
             return;

@@ -74,6 +74,10 @@ class ScriptHost : public avm1::Host {
     void StopDrag() override;
     void CallFrame(avm1::ClipId clip, const std::string& frame) override;
     avm1::ClipKind KindOf(avm1::ClipId clip) override;
+    text::TextField* TextFieldModel(avm1::ClipId clip) override;
+    avm1::ClipId CreateTextField(avm1::ClipId parent, const std::string& name, int depth, double x,
+                                 double y, double w, double h) override;
+    const text::FontSource* Fonts() override;
     void ConvertPoint(avm1::ClipId clip, double& x, double& y, bool toGlobal) override;
     bool Bounds(avm1::ClipId clip, avm1::ClipId space, double& xMin, double& yMin, double& xMax,
                 double& yMax) override;

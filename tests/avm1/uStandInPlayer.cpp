@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+#include "avm1/uBuiltinsTextField.h"
+#include "text/uFieldFromTag.h"
+#include "text/uUtf16.h"
+
 namespace zembra::avm1::standin {
 
 namespace {
@@ -12,7 +16,7 @@ constexpr uint32_t kEvInitialize = 0x200;
 constexpr uint32_t kEvConstruct = 0x40000;
 } // namespace
 
-StandInPlayer::StandInPlayer(const Movie& movie) : movie_(movie) {
+StandInPlayer::StandInPlayer(const Movie& movie) : movie_(movie), fonts_(movie.dictionary.get()) {
     rt_ = std::make_unique<Runtime>(*this, movie.version);
     Clip root;
     root.id = 1;
@@ -139,10 +143,24 @@ void StandInPlayer::EnterFrame(ClipId id, int frame, bool run) {
             continue; // a sprite that contains itself
         auto sprite = movie_.sprites.find(pl.character);
         const Timeline* def = sprite == movie_.sprites.end() ? nullptr : &sprite->second;
+        const chars::EditTextChar* edit = nullptr;
+        if (!def && movie_.dictionary && pl.character >= 0)
+            if (const chars::Character* ch =
+                    movie_.dictionary->Get(static_cast<uint16_t>(pl.character));
+                ch && ch->kind == chars::Kind::EditText)
+                edit = static_cast<const chars::EditTextChar*>(ch);
         ClipId child = NewClip(id, def, pl.name, pl.depth);
         if (!child)
             continue;
         Get(child)->events = pl.actions;
+        Get(child)->props[static_cast<int>(ClipProp::X)] = pl.x;
+        Get(child)->props[static_cast<int>(ClipProp::Y)] = pl.y;
+        if (edit) {
+            InitField(*Get(child), *edit);
+            BindTextFieldVariable(*rt_, child);
+            if (!Get(child))
+                continue;
+        }
         if (run) {
             QueueEvent(child, kEvInitialize | kEvConstruct, nullptr);
         }
@@ -275,6 +293,22 @@ double StandInPlayer::GetProperty(ClipId clip, ClipProp prop) {
     Clip* c = Get(clip);
     if (!c)
         return 0;
+    if (c->field) {
+        const double sx = c->props[static_cast<int>(ClipProp::XScale)] / 100;
+        const double sy = c->props[static_cast<int>(ClipProp::YScale)] / 100;
+        switch (prop) {
+        case ClipProp::X:
+            return c->field->x;
+        case ClipProp::Y:
+            return c->field->y;
+        case ClipProp::Width:
+            return c->field->Width() * std::fabs(sx);
+        case ClipProp::Height:
+            return c->field->Height() * std::fabs(sy);
+        default:
+            break;
+        }
+    }
     switch (prop) {
     case ClipProp::CurrentFrame:
         return c->frame;
@@ -313,6 +347,25 @@ void StandInPlayer::SetProperty(ClipId clip, ClipProp prop, double number,
         return;
     if (std::isnan(number))
         return;
+    if (c->field) {
+        text::TextField& f = *c->field;
+        switch (prop) {
+        case ClipProp::X:
+            f.x = number;
+            return;
+        case ClipProp::Y:
+            f.y = number;
+            return;
+        case ClipProp::Width:
+            f.SetSize(number, f.Height());
+            return;
+        case ClipProp::Height:
+            f.SetSize(f.Width(), number);
+            return;
+        default:
+            break;
+        }
+    }
     c->props[static_cast<int>(prop)] = number;
 }
 
@@ -425,6 +478,38 @@ void StandInPlayer::CallFrame(ClipId clip, const std::string& frame) {
         return;
     for (auto& a : c->def->frames[static_cast<size_t>(index)].actions)
         rt_->RunActions(a, clip);
+}
+
+void StandInPlayer::InitField(Clip& c, const chars::EditTextChar& def) {
+    auto f = std::make_shared<text::TextField>();
+    f->SetFontSource(&fonts_);
+    text::InitFromEditText(*f, def, *movie_.dictionary, movie_.version);
+    f->x = c.props[static_cast<int>(ClipProp::X)];
+    f->y = c.props[static_cast<int>(ClipProp::Y)];
+    c.field = f;
+}
+
+text::TextField* StandInPlayer::TextFieldModel(ClipId clip) {
+    Clip* c = Get(clip);
+    return c ? c->field.get() : nullptr;
+}
+
+ClipId StandInPlayer::CreateTextField(ClipId parent, const std::string& name, int depth, double x,
+                                      double y, double w, double h) {
+    ClipId id = NewClip(parent, nullptr, name, depth + 16384);
+    Clip* n = Get(id);
+    if (!n)
+        return 0;
+    n->scripted = true;
+    n->frame = 1;
+    auto f = std::make_shared<text::TextField>();
+    f->SetFontSource(&fonts_);
+    f->SetMovieVersion(movie_.version);
+    f->x = x;
+    f->y = y;
+    f->SetSize(w, h);
+    n->field = f;
+    return id;
 }
 
 } // namespace zembra::avm1::standin

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "avm1/uRuntime.h"
+#include "text/uDictionaryFonts.h"
+#include "text/uTextField.h"
 #include "tests/avm1/uSwfStandIn.h"
 
 namespace zembra::avm1::standin {
@@ -46,6 +48,10 @@ class StandInPlayer : public Host {
     int Depth(ClipId clip) override;
     int NextHighestDepth(ClipId clip) override;
     void CallFrame(ClipId clip, const std::string& frame) override;
+    text::TextField* TextFieldModel(ClipId clip) override;
+    ClipId CreateTextField(ClipId parent, const std::string& name, int depth, double x, double y,
+                           double w, double h) override;
+    const text::FontSource* Fonts() override { return &fonts_; }
 
   private:
     struct Clip {
@@ -59,7 +65,8 @@ class StandInPlayer : public Host {
         std::map<int, ClipId> children; // by depth
         std::vector<ClipAction> events;
         double props[static_cast<int>(ClipProp::Count)] = {};
-        bool scripted = false; // made by a script: not removed by the timeline
+        bool scripted = false;                  // made by a script: not removed by the timeline
+        std::shared_ptr<text::TextField> field; // text fields only
     };
     struct Job {
         ClipId clip;
@@ -68,6 +75,8 @@ class StandInPlayer : public Host {
     };
 
     Clip* Get(ClipId id);
+    // A field for an edit text definition placed by a frame.
+    void InitField(Clip& c, const chars::EditTextChar& def);
     ClipId NewClip(ClipId parent, const Timeline* def, const std::string& name, int depth);
     void RemoveClip(ClipId id);
     int FrameCount(const Clip& c) const;
@@ -79,6 +88,7 @@ class StandInPlayer : public Host {
     void Walk(ClipId id, std::vector<ClipId>& out);
 
     const Movie& movie_;
+    text::DictionaryFonts fonts_;
     std::unique_ptr<Runtime> rt_;
     std::map<ClipId, Clip> clips_;
     std::deque<Job> queue_;

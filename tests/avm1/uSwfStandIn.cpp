@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include "swf/uSwfFile.h"
+
 namespace zembra::avm1::standin {
 
 namespace {
@@ -79,6 +81,33 @@ struct Bits {
         U(nb * 2);
         Align();
     }
+    // The translation of a matrix, in twips.
+    void ReadMatrix(double& tx, double& ty) {
+        SkipMatrixScaleRotate();
+        int nb = static_cast<int>(U(5));
+        tx = Signed(nb);
+        ty = Signed(nb);
+        Align();
+    }
+    double Signed(int nb) {
+        if (nb == 0)
+            return 0;
+        uint32_t v = U(nb);
+        if (v & (1u << (nb - 1)))
+            return static_cast<double>(static_cast<int64_t>(v) - (int64_t(1) << nb));
+        return v;
+    }
+    void SkipMatrixScaleRotate() {
+        Align();
+        if (U(1)) {
+            int nb = static_cast<int>(U(5));
+            U(nb * 2);
+        }
+        if (U(1)) {
+            int nb = static_cast<int>(U(5));
+            U(nb * 2);
+        }
+    }
     void SkipCxform() {
         Align();
         bool add = U(1), mult = U(1);
@@ -105,8 +134,13 @@ void ReadPlace2(const uint8_t* p, size_t n, int version, bool place3, Placement&
         b.Str(); // class name
     if (flags & 2)
         pl.character = b.U16();
-    if (flags & 4)
-        b.SkipMatrix();
+    if (flags & 4) {
+        double tx = 0, ty = 0;
+        b.ReadMatrix(tx, ty);
+        pl.x = tx / 20;
+        pl.y = ty / 20;
+        pl.hasMatrix = true;
+    }
     if (flags & 8)
         b.SkipCxform();
     if (flags & 0x10)
@@ -198,6 +232,14 @@ bool ReadTags(const uint8_t* p, size_t n, int version, Timeline& tl, Movie& m, i
             if (len >= 4) {
                 pl.character = t[0] | (t[1] << 8);
                 pl.depth = t[2] | (t[3] << 8);
+                Bits b{t + 4, len - 4};
+                double tx = 0, ty = 0;
+                b.ReadMatrix(tx, ty);
+                if (b.ok) {
+                    pl.x = tx / 20;
+                    pl.y = ty / 20;
+                    pl.hasMatrix = true;
+                }
                 cur.places.push_back(pl);
             }
             break;
@@ -233,6 +275,13 @@ bool ReadTags(const uint8_t* p, size_t n, int version, Timeline& tl, Movie& m, i
             break;
         }
         default:
+            if (depth == 0 && m.dictionary) {
+                swf::Tag tag;
+                tag.code = static_cast<uint16_t>(code);
+                tag.data = t;
+                tag.length = static_cast<uint32_t>(len);
+                m.dictionary->Define(tag);
+            }
             break;
         }
     }
@@ -271,7 +320,10 @@ bool LoadMovie(const std::vector<uint8_t>& file, Movie& out, std::string& error)
         error = "unsupported compression";
         return false;
     }
-    Bits b{body.data(), body.size()};
+    out.body = std::make_shared<std::vector<uint8_t>>(std::move(body));
+    out.dictionary = std::make_shared<chars::Dictionary>(out.version);
+    const std::vector<uint8_t>& data = *out.body;
+    Bits b{data.data(), data.size()};
     b.SkipRect();
     uint16_t rate = b.U16();
     out.frameRate = rate / 256.0;
@@ -280,7 +332,7 @@ bool LoadMovie(const std::vector<uint8_t>& file, Movie& out, std::string& error)
         error = "short header";
         return false;
     }
-    ReadTags(body.data() + b.byte, body.size() - b.byte, out.version, out.root, out, 0);
+    ReadTags(data.data() + b.byte, data.size() - b.byte, out.version, out.root, out, 0);
     return true;
 }
 

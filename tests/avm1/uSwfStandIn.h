@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "chars/uCharacters.h"
+
 namespace zembra::avm1::standin {
 
 using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
@@ -24,6 +26,8 @@ struct Placement {
     bool move = false;
     int depth = 0;
     int character = -1;
+    double x = 0, y = 0; // translation, pixels
+    bool hasMatrix = false;
     std::string name;
     std::vector<ClipAction> actions;
 };
@@ -47,6 +51,10 @@ struct Movie {
     std::map<int, Timeline> sprites;
     std::map<std::string, int> exports;                              // linkage name -> character id
     std::map<int, std::vector<std::pair<int, Bytes>>> buttonActions; // unused for now
+    // Definitions (fonts, edit texts) read by the character layer; they
+    // point into `body`, which lives as long as the movie.
+    std::shared_ptr<std::vector<uint8_t>> body;
+    std::shared_ptr<chars::Dictionary> dictionary;
 };
 
 // Reads a whole movie file; returns false with a reason when it cannot.

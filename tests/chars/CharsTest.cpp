@@ -11,7 +11,6 @@
 #include "chars/uBitmapDecode.h"
 #include "chars/uCharacters.h"
 #include "chars/uFilterList.h"
-#include "chars/uHtmlText.h"
 #include "tests/swf/uSwfBuilder.h"
 
 using namespace zembra;
@@ -384,36 +383,6 @@ TEST(Dictionary, DamagedDefinitionsNeverReadOutside) {
             d.Define(swf::Tag{code, junk.data(), static_cast<uint32_t>(junk.size())});
         }
     }
-}
-
-TEST(HtmlText, StyledRunsBreaksAndEntities) {
-    const auto runs = chars::ParseHtml(
-        "<p align=\"left\"><b>Bold <i>both</i></b> &amp; <font color=\"#ff0000\" size='20' "
-        "face=\"Serif\">red</font><br>x &lt;y&gt;</p><p>next</p>");
-    ASSERT_EQ(runs.size(), 5u);
-    EXPECT_EQ(runs[0].text, "Bold ");
-    EXPECT_TRUE(runs[0].style.bold);
-    EXPECT_FALSE(runs[0].style.italic);
-    EXPECT_EQ(runs[1].text, "both");
-    EXPECT_TRUE(runs[1].style.bold && runs[1].style.italic);
-    EXPECT_EQ(runs[2].text, " & ");
-    EXPECT_FALSE(runs[2].style.bold);
-    EXPECT_EQ(runs[3].text, "red");
-    EXPECT_TRUE(runs[3].style.hasColor);
-    EXPECT_EQ(runs[3].style.color.r, 255);
-    EXPECT_DOUBLE_EQ(runs[3].style.size, 20);
-    EXPECT_EQ(runs[3].style.face, "Serif");
-    EXPECT_EQ(runs[4].text, "\nx <y>\nnext");
-
-    // Unclosed and stray tags, an unterminated one, deep nesting.
-    std::string deep;
-    for (int i = 0; i < 500; ++i)
-        deep += "<b><i>";
-    deep += "t</x></b><unterminated";
-    const auto odd = chars::ParseHtml(deep);
-    ASSERT_EQ(odd.size(), 1u); // still bold and italic from the outer tags
-    EXPECT_EQ(odd[0].text, "t<unterminated");
-    EXPECT_TRUE(odd[0].style.bold && odd[0].style.italic);
 }
 
 namespace {

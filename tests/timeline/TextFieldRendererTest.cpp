@@ -1,0 +1,76 @@
+// Drawing a text field from its model: rectangle, colours, scrolling.
+#include <gtest/gtest.h>
+
+#include "raster/uCanvas.h"
+#include "text/uTextField.h"
+#include "timeline/uTextFieldRenderer.h"
+
+using namespace zembra;
+
+namespace {
+
+uint32_t Pixel(const raster::FrameBuffer& fb, int x, int y) {
+    return fb.Row(y)[x];
+}
+
+// Pixels of `fb` differing from the white it was cleared with.
+int Inked(const raster::FrameBuffer& fb, int x0, int y0, int x1, int y1) {
+    const uint32_t white = Pixel(fb, 0, 0);
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += Pixel(fb, x, y) != white;
+    return n;
+}
+
+struct Scene {
+    raster::FrameBuffer fb{60, 60};
+    raster::Canvas canvas{fb};
+    Scene() { fb.Clear({255, 255, 255, 255}); }
+    void Draw(const text::TextField& f) {
+        timeline::TextFieldRenderer(canvas, [](size_t) {
+            return true;
+        }).Draw(f, raster::Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0}, raster::ColorTransform());
+    }
+};
+
+} // namespace
+
+TEST(TextFieldRenderer, BackgroundAndBorderFillTheFieldsRectangleOnly) {
+    Scene s;
+    text::TextField f;
+    f.x = 10;
+    f.y = 20;
+    f.SetSize(20, 10);
+    f.background = true;
+    f.backgroundColor = 0xFF0000;
+    f.border = true;
+    f.borderColor = 0x0000FF;
+    s.Draw(f);
+    const uint32_t inside = Pixel(s.fb, 20, 25);
+    EXPECT_NE(inside, Pixel(s.fb, 5, 5));
+    EXPECT_NE(Pixel(s.fb, 10, 25), inside); // the border column
+    EXPECT_NE(Pixel(s.fb, 10, 25), Pixel(s.fb, 5, 5));
+    EXPECT_EQ(Inked(s.fb, 0, 0, 60, 19), 0);  // nothing above
+    EXPECT_EQ(Inked(s.fb, 32, 0, 60, 60), 0); // nothing right of it
+}
+
+TEST(TextFieldRenderer, ScrolledLinesAboveTheFieldAreNotDrawn) {
+    text::TextField f;
+    f.SetSize(56, 18); // room for one line of 12 px text
+    f.SetText(u"WWW\rWWW\rWWW");
+    Scene all;
+    all.Draw(f);
+    const int first = Inked(all.fb, 0, 0, 60, 60);
+    EXPECT_GT(first, 0);
+    f.SetScroll(3);
+    Scene scrolled;
+    scrolled.Draw(f);
+    // One line shows either way, always inside the field.
+    EXPECT_GT(Inked(scrolled.fb, 0, 0, 60, 18), 0);
+    EXPECT_EQ(Inked(scrolled.fb, 0, 19, 60, 60), 0);
+    f.SetText(u"");
+    Scene empty;
+    empty.Draw(f);
+    EXPECT_EQ(Inked(empty.fb, 0, 0, 60, 60), 0);
+}
