@@ -41,7 +41,7 @@ Value Timeline(Runtime& rt, Object* self, const Value& thisv, Args& args) {
             if (std::isnan(n))
                 h.GotoLabel(c, f.AsString(), play);
             else
-                h.GotoFrame(c, static_cast<int>(n), play);
+                h.GotoFrame(c, ToClampedInt(n), play);
         } else {
             double n = rt.ToNumber(f);
             if (std::isnan(n))

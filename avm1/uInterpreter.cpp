@@ -361,7 +361,7 @@ void GotoFrameValue(Runtime& rt, Context& c, const Value& frame, bool play, int 
             rt.host().GotoLabel(clip, s, play);
             return;
         }
-        rt.host().GotoFrame(clip, static_cast<int>(n) + bias, play);
+        rt.host().GotoFrame(clip, ToClampedInt(std::trunc(n) + bias), play);
         return;
     }
     if (!clip)
@@ -369,7 +369,7 @@ void GotoFrameValue(Runtime& rt, Context& c, const Value& frame, bool play, int 
     double n = rt.ToNumber(frame);
     if (std::isnan(n))
         return;
-    rt.host().GotoFrame(clip, static_cast<int>(n) + bias, play);
+    rt.host().GotoFrame(clip, ToClampedInt(std::trunc(n) + bias), play);
 }
 
 ClipId ClipOf(Runtime& rt, Context& c, const Value& v) {
@@ -518,8 +518,7 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             uint8_t skip = r.U8();
             Value f = Pop(c);
             double fn = rt.ToNumber(f);
-            if (c.target && !std::isnan(fn) &&
-                !rt.host().FrameLoaded(c.target, static_cast<int>(fn))) {
+            if (c.target && !std::isnan(fn) && !rt.host().FrameLoaded(c.target, ToClampedInt(fn))) {
                 for (int k = 0; k < skip && jumpTo < end; ++k) {
                     uint8_t o2 = code[jumpTo];
                     size_t l2 = 0;
@@ -588,7 +587,7 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             Value t = Pop(c);
             ClipId clip = (t.IsString() && t.AsString().empty()) ? c.target : ClipOf(rt, c, t);
             Object* o = rt.ClipObject(clip);
-            int i = static_cast<int>(idx);
+            int i = std::isnan(idx) ? -1 : ToClampedInt(idx); // NaN names no property
             if (o && i >= 0 && i < static_cast<int>(ClipProp::Count)) {
                 static const char* const names[] = {"_x",
                                                     "_y",
@@ -623,7 +622,7 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             double idx = rt.ToNumber(Pop(c));
             Value t = Pop(c);
             ClipId clip = (t.IsString() && t.AsString().empty()) ? c.target : ClipOf(rt, c, t);
-            int i = static_cast<int>(idx);
+            int i = std::isnan(idx) ? -1 : ToClampedInt(idx); // NaN names no property
             if (clip && i >= 0 && i < static_cast<int>(ClipProp::Count)) {
                 ClipProp p = static_cast<ClipProp>(i);
                 bool text = p == ClipProp::Name || p == ClipProp::Target ||
@@ -645,7 +644,7 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             Value source = Pop(c);
             ClipId src = ClipOf(rt, c, source);
             if (src && !std::isnan(depth))
-                rt.host().Duplicate(src, target, static_cast<int>(depth) - 16384);
+                rt.host().Duplicate(src, target, ToClampedInt(std::trunc(depth) - 16384));
             break;
         }
         case 0x25: { // RemoveSprite

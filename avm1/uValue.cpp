@@ -2,6 +2,7 @@
 #include "util/uUtf8.h"
 
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -257,6 +258,13 @@ int32_t ToInt32(double d) {
         m += 4294967296.0;
     uint32_t u = static_cast<uint32_t>(m);
     return static_cast<int32_t>(u);
+}
+
+int ToClampedInt(double d) {
+    if (std::isnan(d))
+        return 0;
+    constexpr double lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+    return static_cast<int>(std::trunc(std::min(hi, std::max(lo, d))));
 }
 
 uint32_t ToUint32(double d) {

@@ -91,6 +91,9 @@ double ParseIntPrefix(const std::string& s, int radix);
 // Modulo-2^32 conversions of the bitwise operators.
 int32_t ToInt32(double d);
 uint32_t ToUint32(double d);
+// Frame numbers, depths and indexes: truncated toward zero and held to the
+// int range (NaN gives 0), so no script value converts out of range.
+int ToClampedInt(double d);
 
 // ToInteger of the ToInteger action: NaN gives 0, truncates toward zero.
 double ToIntegerValue(double d);

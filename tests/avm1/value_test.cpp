@@ -106,6 +106,16 @@ TEST(IntegerConversions, WrapModulo32Bits) {
     EXPECT_EQ(ToIntegerValue(std::nan("")), 0);
 }
 
+// Frame numbers and depths from script values never convert out of range.
+TEST(IntegerConversions, ClampedIntHoldsEveryValueInRange) {
+    EXPECT_EQ(ToClampedInt(std::nan("")), 0);
+    EXPECT_EQ(ToClampedInt(HUGE_VAL), 2147483647);
+    EXPECT_EQ(ToClampedInt(-HUGE_VAL), -2147483647 - 1);
+    EXPECT_EQ(ToClampedInt(1e300), 2147483647);
+    EXPECT_EQ(ToClampedInt(-3.7), -3);
+    EXPECT_EQ(ToClampedInt(16383.9), 16383);
+}
+
 TEST(Utf16, RoundTripAndStrayBytes) {
     std::string s = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     std::u16string u = Utf8ToUtf16(s);
