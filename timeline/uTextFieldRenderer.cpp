@@ -77,8 +77,9 @@ double AdvanceOf(const Item& it) {
             return 0;
         const double scale = it.height / it.font->emSize;
         const chars::Glyph& g = it.font->glyphs[static_cast<size_t>(gi)];
+        // Whole twips, cut down: a run's pen drifts left as the player's does.
         if (it.font->hasLayout)
-            return g.advance * scale;
+            return std::floor(g.advance * scale);
         double maxX = 0;
         for (const raster::Segment& s : g.outline)
             maxX = std::max(maxX, std::max(s.from.x, s.to.x));
