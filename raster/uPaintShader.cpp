@@ -128,7 +128,8 @@ void PaintShader::Shade(int y, int x, int len, uint32_t* out) const {
         break;
     case Paint::Kind::Radial:
         if (spread_ == SpreadMode::Pad)
-            ShadeRadial<SpreadMode::Pad>(px, py, len, out);
+            // Padded circles match the player taken at the pixel's corner.
+            ShadeRadial<SpreadMode::Pad>(x, y, len, out);
         else if (spread_ == SpreadMode::Repeat)
             ShadeRadial<SpreadMode::Repeat>(px, py, len, out);
         else
@@ -191,9 +192,11 @@ void PaintShader::ShadeRadial(double px, double py, int len, uint32_t* out) cons
             dist[j] = std::sqrt(x * x + y * y);
         }
         if (S == SpreadMode::Pad) {
+            // The entry below the nearest one: bands of one entry (stops
+            // at one ratio) then fall where the player draws them.
             for (int j = 0; j < n; ++j)
                 out[start + j] =
-                    colors[static_cast<int>(std::min(dist[j] * 255.0f, 255.0f))];
+                    colors[static_cast<int>(std::clamp(dist[j] * 255.0f - 0.5f, 0.0f, 255.0f))];
         } else {
             for (int j = 0; j < n; ++j)
                 out[start + j] = colors[SpreadIndex<S>(dist[j])];

@@ -190,6 +190,23 @@ TEST(GradientFill, RadialAndFocal) {
     EXPECT_LE(Red(At(ff, 53, 32)), 8u);
 }
 
+TEST(GradientFill, PaddedRadialEdgeFallsOneEntryOut) {
+    // Radius 255 pixels about the origin: a pixel's corner lies its x
+    // entries out. The hard edge at entry 100 shows from pixel 101 on, as
+    // the player draws one-entry bands of equal-ratio stops.
+    Paint p;
+    p.kind = Paint::Kind::Radial;
+    p.stops = {Stop(100, 0, 0, 0), Stop(100, 255, 0, 0)};
+    p.matrix.a = p.matrix.d = 255.0 / 16384;
+    FrameBuffer fb(128, 1);
+    Canvas canvas(fb);
+    canvas.FillPath(Rect(0, 0, 128, 1), FillRule::NonZero, p, kIdentity, kNone);
+    EXPECT_EQ(Red(At(fb, 0, 0)), 0u);
+    EXPECT_EQ(Red(At(fb, 100, 0)), 0u);
+    EXPECT_EQ(Red(At(fb, 101, 0)), 255u);
+    EXPECT_EQ(Red(At(fb, 127, 0)), 255u);
+}
+
 TEST(GradientFill, DegenerateMatrixFillsWithTheLastColour) {
     Paint p;
     p.kind = Paint::Kind::Linear;
