@@ -1,4 +1,5 @@
 #include "tools/swf/uInputScript.h"
+#include "util/uUtf8.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -84,24 +85,6 @@ class Parser {
             return false;
         i_ += word.size();
         return true;
-    }
-
-    static void AppendUtf8(std::string& out, unsigned long cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
     }
 
     bool String(std::string& out) {
