@@ -157,6 +157,12 @@ TScreenSaver::TScreenSaver(TComponent* AOwner) : TComponent(AOwner) {
         break;
     }
 
+    // The window is created below (the IME window needs it): it must be
+    // born with its final frame and size, or the system may show it for a
+    // moment, or keep it, at the form's design size. Not active yet, so
+    // this does not show it.
+    ApplyBounds();
+
     active_ = mode_ == smNone || mode_ == smPreview || mode_ == smRun;
     if (active_) {
         HideApplicationWindow();
