@@ -98,6 +98,13 @@ bool SpecialName(Runtime& rt, Context& c, const std::string& name, Value& out) {
         out = c.thisObj;
         return true;
     }
+    if (name.empty() || name[0] != '_')
+        return false;
+    // A variable the script stored under one of these names hides it.
+    int depth = 0;
+    for (Scope* s = c.scope.get(); s && depth < 1024; s = s->parent.get(), ++depth)
+        if (Object* o = s->obj; o && o->Find(name))
+            return false;
     if (rt.version() >= 6 && NamesEqual(name, "_global", rt.caseSensitive())) {
         out = Value::Obj(rt.global);
         return true;
@@ -254,7 +261,10 @@ std::u16string Units(Runtime& rt, const Value& v) {
 std::string Extract(Runtime& rt, const Value& sv, double index, double count) {
     std::u16string s = Units(rt, sv);
     double len = static_cast<double>(s.size());
-    if (std::isnan(index) || index < 1)
+    // Both numbers are 32-bit integers to the player: huge ones wrap.
+    index = ToInt32(index);
+    count = ToInt32(count);
+    if (index < 1)
         index = 1;
     if (std::isnan(count) || count < 0 || index - 1 + count > len)
         count = len - (index - 1);
@@ -805,8 +815,10 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         case 0x32: // CharToAscii
         case 0x36: // MBCharToAscii
         {
+            // A character beyond the basic plane reads as the replacement.
             std::u16string s = Units(rt, Pop(c));
-            Push(rt, c, s.empty() ? Value::Num(0) : Value::Num(s[0]));
+            const bool surrogate = !s.empty() && s[0] >= 0xD800 && s[0] <= 0xDFFF;
+            Push(rt, c, s.empty() ? Value::Num(0) : Value::Num(surrogate ? 0xFFFD : s[0]));
             break;
         }
         case 0x33: // AsciiToChar
@@ -814,6 +826,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         {
             double d = rt.ToNumber(Pop(c));
             uint32_t u = ToUint32(d) & 0xFFFF;
+            if (u >= 0xD800 && u <= 0xDFFF)
+                u = 0xFFFD; // a lone surrogate is no text
             Push(rt, c, Value::Str(u == 0 ? std::string() : CodeUnitToUtf8(u)));
             break;
         }
@@ -1420,8 +1434,10 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
         if (f & 0x40)
             put(Value::Obj(rt.ClipObject(rt.host().Root())));
         if (f & 0x80) {
+            // No parent takes no register: the next preload moves up.
             ClipId t = c.target ? rt.host().Parent(c.target) : 0;
-            put(Value::Obj(rt.ClipObject(t)));
+            if (t)
+                put(Value::Obj(rt.ClipObject(t)));
         }
         if (f & 0x100)
             put(Value::Obj(rt.global));
