@@ -236,10 +236,10 @@ void SetVariable(Runtime& rt, Context& c, const std::string& name, const Value& 
     rt.SetMember(TargetObject(rt, c), name, v);
 }
 
-Object* MakeArguments(Runtime& rt, Args& args, Object* callee) {
+Object* MakeArguments(Runtime& rt, Args& args, Object* callee, Object* caller) {
     Object* a = rt.MakeArray(args);
     a->Put("callee", Value::Obj(callee), kDontEnum);
-    a->Put("caller", Value::Null(), kDontEnum);
+    a->Put("caller", caller ? Value::Obj(caller) : Value::Null(), kDontEnum);
     return a;
 }
 
@@ -1369,6 +1369,17 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
 Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& args,
                           Object* homeProto) {
     std::shared_ptr<FunctionCode> code = fn->code;
+    // The caller is known while the arguments are made and the body runs.
+    struct Running {
+        Running(Runtime& r, Object* f) : rt(r), saved(r.runningFunction) {
+            r.runningFunction = f;
+        }
+        ~Running() { rt.runningFunction = saved; }
+        Runtime& rt;
+        Object* saved;
+    };
+    Object* const caller = rt.runningFunction;
+    Running running(rt, fn);
     Context c;
     c.bytes = code->bytes;
     c.pool = code->pool;
@@ -1405,7 +1416,7 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
     if (!code->v2) {
         c.regs.resize(4);
         act->Put("this", thisv);
-        act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn)));
+        act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn, caller)));
         if (homeProto)
             act->Put("super", Value::Obj(MakeSuper(rt, thisv, homeProto)));
         for (size_t i = 0; i < code->params.size(); ++i)
@@ -1424,9 +1435,9 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
         else if (!(f & 0x02))
             act->Put("this", thisv);
         if (f & 0x04)
-            put(Value::Obj(MakeArguments(rt, args, fn)));
+            put(Value::Obj(MakeArguments(rt, args, fn, caller)));
         else if (!(f & 0x08))
-            act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn)));
+            act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn, caller)));
         if (f & 0x10)
             put(Value::Obj(MakeSuper(rt, thisv, homeProto)));
         else if (!(f & 0x20))
