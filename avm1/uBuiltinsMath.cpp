@@ -1,9 +1,11 @@
-// Number, Boolean, Math and Date. Dates use UTC as the local zone.
+// Number, Boolean, Math and Date. Dates read and write local time in the
+// machine's zone (uLocalTime); the UTC methods skip it.
 #include <cfloat>
 #include <cmath>
 #include <ctime>
 
 #include "avm1/uBuiltinUtil.h"
+#include "avm1/uLocalTime.h"
 
 namespace zembra::avm1 {
 
@@ -241,7 +243,8 @@ Value DateCtor(Runtime& rt, Object*, const Value& thisv, Args& args) {
             f[i] = rt.ToNumber(args[i]);
         if (f[0] >= 0 && f[0] <= 99)
             f[0] += 1900;
-        t = TimeClip(MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6]));
+        t = TimeClip(
+            LocalToUtcMs(MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6])));
     }
     o->primitive = Value::Num(t);
     return thisv;
@@ -267,13 +270,20 @@ double ThisTime(const Value& thisv) {
 }
 
 enum DateField { kYear, kMonth, kDate, kHours, kMinutes, kSeconds, kMs, kDay, kTime, kShortYear };
+// Added to a field's tag for its UTC method.
+constexpr int kUtc = 100;
+
+double ToLocal(double t) {
+    return t + LocalOffsetMs(t);
+}
 
 Value DateGet(Runtime&, Object* self, const Value& thisv, Args&) {
     double t = ThisTime(thisv);
     if (std::isnan(t))
         return Value::Num(t);
-    Civil c = Split(t);
-    switch (self->nativeTag) {
+    const bool utc = self->nativeTag >= kUtc;
+    Civil c = Split(utc ? t : ToLocal(t));
+    switch (self->nativeTag % kUtc) {
     case kYear:
         return Value::Num(c.year);
     case kShortYear:
@@ -305,14 +315,16 @@ Value DateSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
         o->primitive = Value::Num(TimeClip(NumArg(rt, args, 0)));
         return o->primitive;
     }
+    const bool utc = self->nativeTag >= kUtc;
+    const int field = self->nativeTag % kUtc;
     double t = ThisTime(thisv);
     if (std::isnan(t))
         t = 0;
-    Civil c = Split(t);
+    Civil c = Split(utc ? t : ToLocal(t));
     double f[7] = {c.year, c.month, c.date, c.hours, c.minutes, c.seconds, c.ms};
     int first = 0;
     int maxArgs = 1;
-    switch (self->nativeTag) {
+    switch (field) {
     case kYear:
         first = 0;
         maxArgs = 3;
@@ -354,10 +366,10 @@ Value DateSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     }
     for (int i = 0; i < maxArgs && static_cast<size_t>(i) < args.size(); ++i)
         f[first + i] = rt.ToNumber(args[static_cast<size_t>(i)]);
-    if (self->nativeTag == kShortYear && f[0] >= 0 && f[0] <= 99)
+    if (field == kShortYear && f[0] >= 0 && f[0] <= 99)
         f[0] += 1900;
-    o->primitive = Value::Num(
-        TimeClip(MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6])));
+    const double fields = MakeDay(f[0], f[1], f[2]) * 86400000 + MakeTime(f[3], f[4], f[5], f[6]);
+    o->primitive = Value::Num(TimeClip(utc ? fields : LocalToUtcMs(fields)));
     return o->primitive;
 }
 
@@ -365,23 +377,27 @@ Value DateToString(Runtime&, Object*, const Value& thisv, Args&) {
     double t = ThisTime(thisv);
     if (std::isnan(t))
         return Value::Str("Invalid Date");
-    Civil c = Split(t);
+    const double offset = LocalOffsetMs(t);
+    Civil c = Split(t + offset);
+    const int minutes = static_cast<int>(std::fabs(offset) / 60000);
     static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d",
+    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT%c%02d%02d %.0f",
                   days[static_cast<int>(c.day)], months[static_cast<int>(c.month)],
                   static_cast<int>(c.date), static_cast<int>(c.hours), static_cast<int>(c.minutes),
-                  static_cast<int>(c.seconds), static_cast<int>(c.year));
+                  static_cast<int>(c.seconds), offset < 0 ? '-' : '+', minutes / 60, minutes % 60,
+                  c.year);
     return Value::Str(buf);
 }
 
 Value DateValueOf(Runtime&, Object*, const Value& thisv, Args&) {
     return Value::Num(ThisTime(thisv));
 }
-Value ZeroOffset(Runtime&, Object*, const Value& thisv, Args&) {
-    return Value::Num(std::isnan(ThisTime(thisv)) ? std::nan("") : 0);
+Value ZoneOffset(Runtime&, Object*, const Value& thisv, Args&) {
+    const double t = ThisTime(thisv);
+    return Value::Num(std::isnan(t) ? t : -LocalOffsetMs(t) / 60000);
 }
 
 } // namespace
@@ -435,19 +451,20 @@ void InstallDate(Runtime& rt) {
     for (auto& f : fields) {
         std::string n = f.first;
         Def(rt, p, ("get" + n).c_str(), DateGet, f.second);
-        Def(rt, p, ("getUTC" + n).c_str(), DateGet, f.second);
+        Def(rt, p, ("getUTC" + n).c_str(), DateGet, f.second + kUtc);
         Def(rt, p, ("set" + n).c_str(), DateSet, f.second);
-        Def(rt, p, ("setUTC" + n).c_str(), DateSet, f.second);
+        Def(rt, p, ("setUTC" + n).c_str(), DateSet, f.second + kUtc);
     }
     Def(rt, p, "getDay", DateGet, kDay);
-    Def(rt, p, "getUTCDay", DateGet, kDay);
+    Def(rt, p, "getUTCDay", DateGet, kDay + kUtc);
+    Def(rt, p, "getUTCYear", DateGet, kShortYear + kUtc);
     Def(rt, p, "getYear", DateGet, kShortYear);
     Def(rt, p, "setYear", DateSet, kShortYear);
     Def(rt, p, "getTime", DateGet, kTime);
     Def(rt, p, "setTime", DateSet, kTime);
     Def(rt, p, "valueOf", DateValueOf);
     Def(rt, p, "toString", DateToString);
-    Def(rt, p, "getTimezoneOffset", ZeroOffset);
+    Def(rt, p, "getTimezoneOffset", ZoneOffset);
 }
 
 } // namespace zembra::avm1

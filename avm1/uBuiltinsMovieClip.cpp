@@ -366,8 +366,9 @@ Value LineStyle(Runtime& rt, Object*, const Value& thisv, Args& args) {
 }
 
 Value ClipToString(Runtime& rt, Object*, const Value& thisv, Args&) {
+    // On anything but a clip (the prototype itself) it is Object's text.
     ClipId c = ThisClip(thisv);
-    return Value::Str(c ? rt.ClipPath(c, false) : std::string());
+    return Value::Str(c ? rt.ClipPath(c, false) : std::string("[object Object]"));
 }
 
 Value GetUrl(Runtime& rt, Object*, const Value&, Args& args) {
@@ -383,7 +384,7 @@ void InstallMovieClip(Runtime& rt) {
     rt.clipProto = rt.NewPlain();
     Object* p = rt.clipProto;
     Object* ctor = rt.NewFunctionObject();
-    ctor->Put("prototype", Value::Obj(p), kDontEnum);
+    ctor->Put("prototype", Value::Obj(p), kDontEnum | kDontDelete);
     p->Put("constructor", Value::Obj(ctor), kDontEnum);
     rt.global->Put("MovieClip", Value::Obj(ctor), kDontEnum);
     Def(rt, p, "play", Timeline, kPlay);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "avm1/uBuiltinUtil.h"
+#include "avm1/uCaseMap.h"
 
 namespace zembra::avm1 {
 
@@ -66,6 +67,9 @@ Value CharAt(Runtime& rt, Object*, const Value& thisv, Args& args) {
 Value CharCodeAt(Runtime& rt, Object*, const Value& thisv, Args& args) {
     std::u16string s = This16(rt, thisv);
     double i = ToInt32(rt.ToNumber(Arg(args, 0)));
+    // Past the end, version 5 answers 0 where later versions say NaN.
+    if (i >= static_cast<double>(s.size()) && rt.version() < 6)
+        return Value::Num(0);
     if (i < 0 || i >= static_cast<double>(s.size()))
         return Value::Num(std::nan(""));
     return Value::Num(s[static_cast<size_t>(i)]);
@@ -201,20 +205,14 @@ Value Split(Runtime& rt, Object*, const Value& thisv, Args& args) {
 Value Upper(Runtime& rt, Object*, const Value& thisv, Args&) {
     std::u16string s = This16(rt, thisv);
     for (auto& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char16_t>(c - 32);
-        else if ((c >= 0xE0 && c <= 0xFE && c != 0xF7))
-            c = static_cast<char16_t>(c - 32);
+        c = UpperCaseUnit(c);
     return Str16(rt, s);
 }
 
 Value Lower(Runtime& rt, Object*, const Value& thisv, Args&) {
     std::u16string s = This16(rt, thisv);
     for (auto& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char16_t>(c + 32);
-        else if ((c >= 0xC0 && c <= 0xDE && c != 0xD7))
-            c = static_cast<char16_t>(c + 32);
+        c = LowerCaseUnit(c);
     return Str16(rt, s);
 }
 

@@ -98,6 +98,13 @@ bool SpecialName(Runtime& rt, Context& c, const std::string& name, Value& out) {
         out = c.thisObj;
         return true;
     }
+    if (name.empty() || name[0] != '_')
+        return false;
+    // A variable the script stored under one of these names hides it.
+    int depth = 0;
+    for (Scope* s = c.scope.get(); s && depth < 1024; s = s->parent.get(), ++depth)
+        if (Object* o = s->obj; o && o->Find(name))
+            return false;
     if (rt.version() >= 6 && NamesEqual(name, "_global", rt.caseSensitive())) {
         out = Value::Obj(rt.global);
         return true;
@@ -229,10 +236,10 @@ void SetVariable(Runtime& rt, Context& c, const std::string& name, const Value& 
     rt.SetMember(TargetObject(rt, c), name, v);
 }
 
-Object* MakeArguments(Runtime& rt, Args& args, Object* callee) {
+Object* MakeArguments(Runtime& rt, Args& args, Object* callee, Object* caller) {
     Object* a = rt.MakeArray(args);
     a->Put("callee", Value::Obj(callee), kDontEnum);
-    a->Put("caller", Value::Null(), kDontEnum);
+    a->Put("caller", caller ? Value::Obj(caller) : Value::Null(), kDontEnum);
     return a;
 }
 
@@ -254,7 +261,10 @@ std::u16string Units(Runtime& rt, const Value& v) {
 std::string Extract(Runtime& rt, const Value& sv, double index, double count) {
     std::u16string s = Units(rt, sv);
     double len = static_cast<double>(s.size());
-    if (std::isnan(index) || index < 1)
+    // Both numbers are 32-bit integers to the player: huge ones wrap.
+    index = ToInt32(index);
+    count = ToInt32(count);
+    if (index < 1)
         index = 1;
     if (std::isnan(count) || count < 0 || index - 1 + count > len)
         count = len - (index - 1);
@@ -805,8 +815,10 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         case 0x32: // CharToAscii
         case 0x36: // MBCharToAscii
         {
+            // A character beyond the basic plane reads as the replacement.
             std::u16string s = Units(rt, Pop(c));
-            Push(rt, c, s.empty() ? Value::Num(0) : Value::Num(s[0]));
+            const bool surrogate = !s.empty() && s[0] >= 0xD800 && s[0] <= 0xDFFF;
+            Push(rt, c, s.empty() ? Value::Num(0) : Value::Num(surrogate ? 0xFFFD : s[0]));
             break;
         }
         case 0x33: // AsciiToChar
@@ -814,6 +826,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         {
             double d = rt.ToNumber(Pop(c));
             uint32_t u = ToUint32(d) & 0xFFFF;
+            if (u >= 0xD800 && u <= 0xDFFF)
+                u = 0xFFFD; // a lone surrogate is no text
             Push(rt, c, Value::Str(u == 0 ? std::string() : CodeUnitToUtf8(u)));
             break;
         }
@@ -1355,6 +1369,17 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
 Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& args,
                           Object* homeProto) {
     std::shared_ptr<FunctionCode> code = fn->code;
+    // The caller is known while the arguments are made and the body runs.
+    struct Running {
+        Running(Runtime& r, Object* f) : rt(r), saved(r.runningFunction) {
+            r.runningFunction = f;
+        }
+        ~Running() { rt.runningFunction = saved; }
+        Runtime& rt;
+        Object* saved;
+    };
+    Object* const caller = rt.runningFunction;
+    Running running(rt, fn);
     Context c;
     c.bytes = code->bytes;
     c.pool = code->pool;
@@ -1391,7 +1416,7 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
     if (!code->v2) {
         c.regs.resize(4);
         act->Put("this", thisv);
-        act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn)));
+        act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn, caller)));
         if (homeProto)
             act->Put("super", Value::Obj(MakeSuper(rt, thisv, homeProto)));
         for (size_t i = 0; i < code->params.size(); ++i)
@@ -1410,9 +1435,9 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
         else if (!(f & 0x02))
             act->Put("this", thisv);
         if (f & 0x04)
-            put(Value::Obj(MakeArguments(rt, args, fn)));
+            put(Value::Obj(MakeArguments(rt, args, fn, caller)));
         else if (!(f & 0x08))
-            act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn)));
+            act->Put("arguments", Value::Obj(MakeArguments(rt, args, fn, caller)));
         if (f & 0x10)
             put(Value::Obj(MakeSuper(rt, thisv, homeProto)));
         else if (!(f & 0x20))
@@ -1420,8 +1445,10 @@ Value Interpreter::Invoke(Runtime& rt, Object* fn, const Value& thisv, Args& arg
         if (f & 0x40)
             put(Value::Obj(rt.ClipObject(rt.host().Root())));
         if (f & 0x80) {
+            // No parent takes no register: the next preload moves up.
             ClipId t = c.target ? rt.host().Parent(c.target) : 0;
-            put(Value::Obj(rt.ClipObject(t)));
+            if (t)
+                put(Value::Obj(rt.ClipObject(t)));
         }
         if (f & 0x100)
             put(Value::Obj(rt.global));

@@ -365,7 +365,7 @@ Object* Runtime::NewFunctionObject() {
     f->kind = ObjKind::Function;
     Object* proto = NewObject(objectProto);
     proto->Put("constructor", Value::Obj(f), kDontEnum);
-    f->Put("prototype", Value::Obj(proto), kDontEnum);
+    f->Put("prototype", Value::Obj(proto), kDontEnum | kDontDelete);
     return f;
 }
 
@@ -582,6 +582,17 @@ Value Runtime::GetMember(const Value& target, const std::string& name) {
     }
 }
 
+namespace {
+
+// Accessors reached through `super` run on the object `super` stands for.
+Value AccessorThis(Object* o) {
+    if (o->kind == ObjKind::Super && !o->extra.empty())
+        return o->extra[0];
+    return Value::Obj(o);
+}
+
+} // namespace
+
 Value Runtime::GetMember(Object* o, const std::string& name) {
     if (!o)
         return Value::Undef();
@@ -595,11 +606,13 @@ Value Runtime::GetMember(Object* o, const std::string& name) {
         ClipProp prop;
         if (IsDisplayProp(name, prop))
             return GetClipProp(o->clip, prop);
-        if (o->clip && NamesEqual(name, "_parent", false))
+        // Stored variables of these names hide the clip's own.
+        const bool stored = name[0] == '_' && o->Find(name);
+        if (!stored && o->clip && NamesEqual(name, "_parent", false))
             return Value::Obj(ClipObject(host_.Parent(o->clip)));
-        if (NamesEqual(name, "_root", false))
+        if (!stored && NamesEqual(name, "_root", false))
             return Value::Obj(ClipObject(host_.Root()));
-        if (version_ >= 6 && NamesEqual(name, "_global", false))
+        if (!stored && version_ >= 6 && NamesEqual(name, "_global", false))
             return Value::Obj(global);
     }
     if (o->kind == ObjKind::Array && name == "length")
@@ -613,7 +626,7 @@ Value Runtime::GetMember(Object* o, const std::string& name) {
                 AccessorGuard busy(*this, p, name);
                 Object* getter = prop->getter;
                 Args none;
-                return Call(Value::Obj(getter), Value::Obj(o), none);
+                return Call(Value::Obj(getter), AccessorThis(o), none, p);
             }
             if (prop->getter || prop->setter)
                 return prop->value;
@@ -669,8 +682,8 @@ void Runtime::SetMember(Object* o, const std::string& name, const Value& vIn) {
         return;
     Charge();
     if (name == "__proto__") {
-        if (vIn.IsObject() || vIn.IsNull())
-            o->proto = vIn.AsObject();
+        // Anything but an object leaves no prototype.
+        o->proto = vIn.AsObject();
         return;
     }
     if (o->kind == ObjKind::Clip) {
@@ -723,7 +736,7 @@ void Runtime::SetMember(Object* o, const std::string& name, const Value& vIn) {
             AccessorGuard busy(*this, p, name);
             Object* setter = prop->setter;
             Args a{v};
-            Call(Value::Obj(setter), Value::Obj(o), a);
+            Call(Value::Obj(setter), AccessorThis(o), a, p);
             return;
         }
         if (prop->getter)
@@ -997,6 +1010,8 @@ std::string Runtime::ToString(const Value& v) {
         Object* o = v.AsObject();
         if (o->kind == ObjKind::Clip)
             return ClipPath(o->clip, false);
+        if (o->kind == ObjKind::Super)
+            return "[type Object]"; // `super` is no object with methods of its own
         Value f = GetMember(o, "toString");
         if (f.AsObject() && f.AsObject()->IsFunction()) {
             Args none;
@@ -1071,8 +1086,13 @@ std::string Runtime::TypeOf(const Value& v) {
     case Type::String:
         return "string";
     case Type::Object:
-        if (v.AsObject()->kind == ObjKind::Clip)
-            return host_.TextFieldModel(v.AsObject()->clip) ? "object" : "movieclip";
+        if (v.AsObject()->kind == ObjKind::Clip) {
+            // Text fields and buttons are display objects but no clips.
+            const ClipId c = v.AsObject()->clip;
+            if (host_.TextFieldModel(c) || host_.KindOf(c) == ClipKind::Button)
+                return "object";
+            return "movieclip";
+        }
         return v.AsObject()->IsFunction() ? "function" : "object";
     }
     return "undefined";
@@ -1092,8 +1112,31 @@ bool Runtime::AbstractEquals(const Value& a, const Value& b) {
         case Type::String:
             return a.AsString() == b.AsString();
         case Type::Object:
-            return a.AsObject() == b.AsObject();
+            if (a.AsObject() == b.AsObject() || version_ > 5)
+                return a.AsObject() == b.AsObject();
+            // Version 5 compares two objects by their primitive values.
+            {
+                Value pa = ToPrimitive(a);
+                Value pb = ToPrimitive(b);
+                if (pa.IsObject() && pb.IsObject())
+                    return pa.AsObject() == pb.AsObject();
+                return AbstractEquals(pa, pb);
+            }
         }
+    }
+    // An object facing a primitive is compared by its primitive value, even
+    // against undefined: an object without valueOf equals undefined.
+    if (a.IsObject() && !b.IsObject()) {
+        Value p = ToPrimitive(a);
+        if (p.IsObject())
+            return false;
+        return AbstractEquals(p, b);
+    }
+    if (b.IsObject() && !a.IsObject()) {
+        Value p = ToPrimitive(b);
+        if (p.IsObject())
+            return false;
+        return AbstractEquals(a, p);
     }
     if (a.IsNullish() && b.IsNullish())
         return true;
@@ -1123,8 +1166,15 @@ bool Runtime::AbstractEquals(const Value& a, const Value& b) {
 }
 
 int Runtime::AbstractLess(const Value& a, const Value& b) {
+    // An operand that stays an object makes the answer false, and the
+    // second is not converted once the first failed.
+    // (A clip is no number: it makes the answer undefined.)
     Value pa = ToPrimitive(a, 1);
+    if (pa.IsObject() && pa.AsObject()->kind != ObjKind::Clip)
+        return 0;
     Value pb = ToPrimitive(b, 1);
+    if (pb.IsObject() && pb.AsObject()->kind != ObjKind::Clip)
+        return 0;
     if (pa.IsString() && pb.IsString()) {
         auto ua = Utf8ToUtf16(pa.AsString());
         auto ub = Utf8ToUtf16(pb.AsString());

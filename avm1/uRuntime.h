@@ -140,6 +140,8 @@ class Runtime {
                bool construct = false);
     // The object a native constructor is initialising (null in plain calls).
     Object* constructing = nullptr;
+    // The script function running now (arguments.caller of the next call).
+    Object* runningFunction = nullptr;
     Value CallMethod(const Value& target, const std::string& name, Args& args);
     Value Construct(const Value& ctor, Args& args);
     bool InstanceOf(Object* obj, Object* ctor);

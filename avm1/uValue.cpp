@@ -164,6 +164,12 @@ double StringToNumber(const std::string& s, int version) {
             // Hex text is a 32-bit word: digits past it wrap, exactly.
             uint32_t w = 0;
             size_t k = j + 2;
+            // The digits may carry their own sign ("0x-10" is -16).
+            if (k < n && (s[k] == '+' || s[k] == '-')) {
+                if (s[k] == '-')
+                    neg = !neg;
+                ++k;
+            }
             if (k == n)
                 return std::nan("");
             for (; k < n; ++k) {
@@ -200,13 +206,63 @@ double StringToNumber(const std::string& s, int version) {
 }
 
 double ParseFloatPrefix(const std::string& s) {
+    // The player's own reader: fraction digits are added one scaled digit at
+    // a time (so results may differ from correct rounding in the last bit),
+    // further dots are skipped but end any exponent, and the exponent wraps
+    // as a 32-bit integer.
     size_t i = 0;
-    while (i < s.size() && IsSpace(s[i]))
+    const size_t n = s.size();
+    while (i < n && IsSpace(s[i]))
         ++i;
+    bool neg = false;
+    if (i < n && (s[i] == '+' || s[i] == '-')) {
+        neg = s[i] == '-';
+        ++i;
+    }
     double v = 0;
-    if (ScanDecimal(s, i, v) == 0)
+    bool any = false;
+    while (i < n && s[i] >= '0' && s[i] <= '9') {
+        v = v * 10 + (s[i] - '0');
+        any = true;
+        ++i;
+    }
+    bool exponentAllowed = true;
+    if (i < n && s[i] == '.') {
+        double scale = 1;
+        bool firstDot = true;
+        while (i < n && (s[i] == '.' || (s[i] >= '0' && s[i] <= '9'))) {
+            if (s[i] == '.') {
+                if (!firstDot)
+                    exponentAllowed = false;
+                firstDot = false;
+            } else {
+                scale /= 10;
+                v += (s[i] - '0') * scale;
+                any = true;
+            }
+            ++i;
+        }
+    }
+    if (!any)
         return std::nan("");
-    return v;
+    if (exponentAllowed && i < n && (s[i] == 'e' || s[i] == 'E')) {
+        size_t j = i + 1;
+        bool eneg = false;
+        if (j < n && (s[j] == '+' || s[j] == '-')) {
+            eneg = s[j] == '-';
+            ++j;
+        }
+        if (j < n && s[j] >= '0' && s[j] <= '9') {
+            uint32_t e = 0;
+            for (; j < n && s[j] >= '0' && s[j] <= '9'; ++j)
+                e = e * 10 + static_cast<uint32_t>(s[j] - '0');
+            int64_t ex = static_cast<int32_t>(e);
+            if (eneg)
+                ex = -ex;
+            v *= std::pow(10.0, static_cast<double>(ex));
+        }
+    }
+    return neg ? -v : v;
 }
 
 double ParseIntPrefix(const std::string& s, int radix) {

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <string>
 
 #include "tests/avm1/uTestSupport.h"
 
@@ -256,6 +259,11 @@ TEST(NumberAndMathBuiltins, ConversionsAndRounding) {
 }
 
 TEST(DateBuiltins, UtcFieldsAndSetters) {
+    // Local fields equal UTC ones in the UTC zone.
+    const char* oldZone = std::getenv("TZ");
+    const std::string saved = oldZone ? oldZone : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
     Fixture f;
     Args utc{f.N(2001), f.N(1), f.N(3), f.N(4), f.N(5), f.N(6)};
     Value t = f.Call(f.Global("Date"), "UTC", utc);
@@ -269,6 +277,11 @@ TEST(DateBuiltins, UtcFieldsAndSetters) {
     f.Call(d, "setMonth", {f.N(13)}); // rolls into the next year
     EXPECT_EQ(f.Str(f.Call(d, "getFullYear")), "2002");
     EXPECT_EQ(f.Str(f.Call(d, "getMonth")), "1");
+    if (oldZone)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 TEST(Timers, IntervalsFollowTheHostClock) {
