@@ -36,10 +36,21 @@ Value Timeline(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     default: {
         bool play = self->nativeTag == kGotoPlay;
         const Value& f = Arg(args, 0);
-        if (f.IsString()) {
-            double n = StringToNumber(f.AsString(), rt.version());
+        if (f.IsString() || f.IsObject()) {
+            // "path:frame" names a frame of another clip, from this one;
+            // objects count by their text.
+            std::string frame = f.IsString() ? f.AsString() : rt.ToString(f);
+            const size_t colon = frame.rfind(':');
+            if (colon != std::string::npos) {
+                Object* t = rt.ResolveTarget(frame.substr(0, colon), c);
+                c = t && t->kind == ObjKind::Clip ? t->clip : 0;
+                frame = frame.substr(colon + 1);
+                if (!c)
+                    break;
+            }
+            double n = StringToNumber(frame, rt.version());
             if (std::isnan(n))
-                h.GotoLabel(c, f.AsString(), play);
+                h.GotoLabel(c, frame, play);
             else
                 h.GotoFrame(c, ToClampedInt(n), play);
         } else {
@@ -60,46 +71,58 @@ Value Timeline(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     return Value::Undef();
 }
 
+// The name and depth a new clip is given, from args[first] on.
+struct NewClipArgs {
+    std::string name;
+    int depth = 0;
+};
+
+NewClipArgs ReadNewClip(Runtime& rt, const Args& args, size_t first) {
+    NewClipArgs out;
+    out.name = StrArg(rt, args, first);
+    out.depth = ToInt32(NumArg(rt, args, first + 1));
+    return out;
+}
+
+// The object of a clip just made, given the properties of `init` (if it is
+// an object).
+Value NewClipObject(Runtime& rt, ClipId clip, const Value& init) {
+    Object* o = rt.ClipObject(clip);
+    Object* from = init.AsObject();
+    if (o && from) {
+        // Copied first: a setter may change the init object meanwhile.
+        std::vector<std::pair<std::string, Value>> props;
+        for (const Property* p : from->OwnInReverse())
+            props.emplace_back(p->name, p->value);
+        for (auto& p : props)
+            rt.SetMember(o, p.first, p.second);
+    }
+    return Value::Obj(o);
+}
+
 Value CreateEmpty(Runtime& rt, Object*, const Value& thisv, Args& args) {
     ClipId c = ThisClip(thisv);
     if (!c)
         return Value::Undef();
-    std::string name = StrArg(rt, args, 0);
-    int depth = ToInt32(NumArg(rt, args, 1));
-    ClipId n = rt.host().CreateEmpty(c, name, depth);
-    return Value::Obj(rt.ClipObject(n));
+    const NewClipArgs a = ReadNewClip(rt, args, 0);
+    return NewClipObject(rt, rt.host().CreateEmpty(c, a.name, a.depth), Value::Undef());
 }
 
 Value Duplicate(Runtime& rt, Object*, const Value& thisv, Args& args) {
     ClipId c = ThisClip(thisv);
     if (!c)
         return Value::Undef();
-    std::string name = StrArg(rt, args, 0);
-    int depth = ToInt32(NumArg(rt, args, 1));
-    ClipId n = rt.host().Duplicate(c, name, depth);
-    return Value::Obj(rt.ClipObject(n));
+    const NewClipArgs a = ReadNewClip(rt, args, 0);
+    return NewClipObject(rt, rt.host().Duplicate(c, a.name, a.depth), Arg(args, 2));
 }
 
 Value Attach(Runtime& rt, Object*, const Value& thisv, Args& args) {
     ClipId c = ThisClip(thisv);
     if (!c)
         return Value::Undef();
-    std::string linkage = StrArg(rt, args, 0);
-    std::string name = StrArg(rt, args, 1);
-    int depth = ToInt32(NumArg(rt, args, 2));
-    ClipId n = rt.host().Attach(c, linkage, name, depth);
-    Object* o = rt.ClipObject(n);
-    if (o) {
-        if (Object* init = Arg(args, 3).AsObject()) {
-            // Copied first: a setter may change the init object meanwhile.
-            std::vector<std::pair<std::string, Value>> props;
-            for (const Property* p : init->OwnInReverse())
-                props.emplace_back(p->name, p->value);
-            for (auto& p : props)
-                rt.SetMember(o, p.first, p.second);
-        }
-    }
-    return Value::Obj(o);
+    const std::string linkage = StrArg(rt, args, 0);
+    const NewClipArgs a = ReadNewClip(rt, args, 1);
+    return NewClipObject(rt, rt.host().Attach(c, linkage, a.name, a.depth), Arg(args, 3));
 }
 
 Value RemoveClip(Runtime& rt, Object*, const Value& thisv, Args&) {

@@ -89,6 +89,11 @@ class Host {
     }
     // Milliseconds since the movie started (getTimer, intervals).
     virtual double TimeMs() = 0;
+    // The stage's size in pixels, as the movie declares it.
+    virtual void StageSize(double& width, double& height) {
+        width = 550;
+        height = 400;
+    }
 
     // --- Clips ---
     virtual ClipId Level(int level) { return level == 0 ? Root() : 0; }
@@ -97,6 +102,8 @@ class Host {
     // Child by instance name (case-insensitive before version 7 is the
     // host's job; `caseSensitive` says which).
     virtual ClipId Child(ClipId clip, const std::string& name, bool caseSensitive) = 0;
+    // The named children a for..in over the clip lists, topmost first.
+    virtual void ChildNames(ClipId clip, std::vector<std::string>& out) { (void)clip, (void)out; }
     // Numbers for numeric properties; Target, Name, DropTarget, Url, Quality
     // are text and go through GetPropertyText.
     virtual double GetProperty(ClipId clip, ClipProp prop) = 0;

@@ -73,8 +73,22 @@ Value Flag(Runtime&, bool b) {
     return Value::Bool(b);
 }
 
+bool Gone(Runtime& rt, ClipId clip) {
+    return clip && rt.host().KindOf(clip) == ClipKind::None;
+}
+
+// The timeline a script acts on once clips have been removed under it: its
+// target, else its own clip, else the main timeline.
+ClipId LiveTarget(Runtime& rt, const Context& c) {
+    if (!Gone(rt, c.target))
+        return c.target;
+    if (!Gone(rt, c.originalTarget))
+        return c.originalTarget;
+    return rt.host().Root();
+}
+
 Object* TargetObject(Runtime& rt, Context& c) {
-    if (Object* o = rt.ClipObject(c.target))
+    if (Object* o = rt.ClipObject(LiveTarget(rt, c)))
         return o;
     for (Scope* s = c.scope.get(); s; s = s->parent.get())
         if (s->base)
@@ -124,6 +138,9 @@ bool SpecialName(Runtime& rt, Context& c, const std::string& name, Value& out) {
 // The scope link to read `name` from; tellTarget swaps the timeline link.
 Object* ScopeObject(Runtime& rt, Context& c, Scope* s) {
     if (s->base && c.target != c.originalTarget)
+        return TargetObject(rt, c);
+    // The variables of a removed clip's script are the main timeline's.
+    if (s->base && Gone(rt, c.target))
         return TargetObject(rt, c);
     return s->obj;
 }
@@ -354,8 +371,28 @@ Object* NewFunction(Runtime& rt, Context& c, std::shared_ptr<FunctionCode> code)
     return f;
 }
 
+// Where the frame actions go. A tellTarget whose target was not found
+// sends them to the main timeline of the script's own clip.
+ClipId FrameTarget(Runtime& rt, const Context& c) {
+    if (c.target)
+        return LiveTarget(rt, c);
+    if (!c.originalTarget)
+        return c.target;
+    // A script whose clip was removed reaches no timeline this way.
+    if (rt.host().KindOf(c.originalTarget) == ClipKind::None)
+        return 0;
+    ClipId top = c.originalTarget;
+    for (int guard = 0; guard < 64; ++guard) {
+        const ClipId up = rt.host().Parent(top);
+        if (!up)
+            break;
+        top = up;
+    }
+    return top;
+}
+
 void GotoFrameValue(Runtime& rt, Context& c, const Value& frame, bool play, int bias) {
-    ClipId clip = c.target;
+    ClipId clip = FrameTarget(rt, c);
     if (frame.IsString()) {
         std::string s = frame.AsString();
         size_t colon = s.rfind(':');
@@ -468,20 +505,20 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         switch (op) {
         // ---- timeline control
         case 0x04:
-            if (c.target)
-                rt.host().NextFrame(c.target);
+            if (ClipId t = FrameTarget(rt, c))
+                rt.host().NextFrame(t);
             break;
         case 0x05:
-            if (c.target)
-                rt.host().PrevFrame(c.target);
+            if (ClipId t = FrameTarget(rt, c))
+                rt.host().PrevFrame(t);
             break;
         case 0x06:
-            if (c.target)
-                rt.host().Play(c.target);
+            if (ClipId t = FrameTarget(rt, c))
+                rt.host().Play(t);
             break;
         case 0x07:
-            if (c.target)
-                rt.host().Stop(c.target);
+            if (ClipId t = FrameTarget(rt, c))
+                rt.host().Stop(t);
             break;
         case 0x08: // toggle quality: nothing to do without a renderer setting
             break;
@@ -490,14 +527,14 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             break;
         case 0x81: { // GotoFrame
             uint16_t f = r.U16();
-            if (c.target)
-                rt.host().GotoFrame(c.target, f + 1, false);
+            if (ClipId t = FrameTarget(rt, c))
+                rt.host().GotoFrame(t, f + 1, false);
             break;
         }
         case 0x8C: { // GotoLabel
             std::string label = r.Str();
-            if (c.target)
-                rt.host().GotoLabel(c.target, label, false);
+            if (ClipId t = FrameTarget(rt, c))
+                rt.host().GotoLabel(t, label, false);
             break;
         }
         case 0x9F: { // GotoFrame2
@@ -547,6 +584,8 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             std::string t = r.Str();
             if (t.empty()) {
                 c.target = c.originalTarget;
+            } else if (rt.host().KindOf(c.originalTarget) == ClipKind::None) {
+                c.target = 0; // paths lead nowhere from a removed clip
             } else {
                 Object* o = rt.ResolveTarget(t, c.originalTarget);
                 c.target = o ? o->clip : 0;
@@ -558,7 +597,12 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
             if (v.IsString() && v.AsString().empty()) {
                 c.target = c.originalTarget;
             } else if (Object* o = v.AsObject(); o && o->kind == ObjKind::Clip) {
-                c.target = o->clip;
+                // A clip is found again by its path: of two clips with one
+                // name, the first one is the target.
+                Object* t = o->clip
+                                ? rt.ResolveTarget(rt.ClipPath(o->clip, false), c.originalTarget)
+                                : nullptr;
+                c.target = t && t->kind == ObjKind::Clip ? t->clip : o->clip;
             } else {
                 Object* t = rt.ResolveTarget(rt.ToString(v), c.originalTarget);
                 c.target = t ? t->clip : 0;
@@ -581,7 +625,7 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         case 0x9E: { // Call
             Value f = Pop(c);
             std::string s = rt.ToString(f);
-            ClipId clip = c.target;
+            ClipId clip = FrameTarget(rt, c);
             size_t colon = s.rfind(':');
             if (colon != std::string::npos) {
                 Object* t = rt.ResolveTarget(s.substr(0, colon), c.target);

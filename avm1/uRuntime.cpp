@@ -78,6 +78,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallStubs(*this);
     InstallGeom(*this);
     InstallTextField(*this);
+    InstallStage(*this);
     heapAtLastCollect_ = heap_.size();
 }
 
@@ -790,6 +791,16 @@ std::vector<std::string> Runtime::EnumerableNames(Object* o) {
     }
     for (auto it = levels.rbegin(); it != levels.rend(); ++it)
         out.insert(out.end(), it->begin(), it->end());
+    // A clip's children come after its variables.
+    if (o->kind == ObjKind::Clip && o->clip) {
+        std::vector<std::string> children;
+        host().ChildNames(o->clip, children);
+        for (std::string& name : children) {
+            Charge();
+            if (!name.empty() && seen.emplace(name, true).second)
+                out.push_back(std::move(name));
+        }
+    }
     return out;
 }
 

@@ -260,6 +260,7 @@ void InstallSound(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
 void InstallTextField(Runtime& rt);
+void InstallStage(Runtime& rt); // after the stubs: replaces their Stage
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

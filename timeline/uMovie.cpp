@@ -210,7 +210,7 @@ void Movie::Advance() {
         // frame's removals and ahead of its actions.
         std::vector<avm1::ClipId> clips;
         CollectClips(root_, clips, 0);
-        AdvanceInstance(root_);
+        AdvanceAll(clips);
         std::deque<Job> frameJobs;
         frameJobs.swap(jobs_);
         BroadcastClipEvent(clips, clipevents::EnterFrame, "onEnterFrame");
@@ -232,28 +232,30 @@ void Movie::Advance() {
     }
 }
 
-void Movie::AdvanceInstance(SpriteInstance& s) {
-    if (work_ > kMaxTagWorkPerFrame)
-        return;
-    if (s.playing && s.FrameCount() > 1) {
-        const int next = s.frame + 1;
-        if (next >= s.FrameCount()) {
-            if (&s == &root_ && !loop_)
-                s.playing = false;
-            else
-                Seek(s, 0);
-        } else {
-            ApplyFrame(s, next, true);
-            s.frame = next;
-        }
+void Movie::AdvanceAll(std::vector<avm1::ClipId> clips) {
+    // Newest clips step first and the main timeline (the oldest) last, so a
+    // parent's frame actions run after those of the clips it holds. Looked
+    // up by handle: a frame's removals may take later clips away.
+    std::sort(clips.begin(), clips.end(), [](avm1::ClipId a, avm1::ClipId b) { return a > b; });
+    for (avm1::ClipId id : clips) {
+        SpriteInstance* s = host_->Instance(id);
+        if (s && s->bornTick != tick_)
+            StepFrame(*s);
     }
-    // No script runs while the lists are walked: actions only queue.
-    for (auto& [depth, obj] : s.children) {
-        (void)depth;
-        if (!obj.sprite)
-            continue;
-        if (obj.sprite->bornTick != tick_)
-            AdvanceInstance(*obj.sprite);
+}
+
+void Movie::StepFrame(SpriteInstance& s) {
+    if (work_ > kMaxTagWorkPerFrame || !s.playing || s.FrameCount() <= 1)
+        return;
+    const int next = s.frame + 1;
+    if (next >= s.FrameCount()) {
+        if (&s == &root_ && !loop_)
+            s.playing = false;
+        else
+            Seek(s, 0);
+    } else {
+        ApplyFrame(s, next, true);
+        s.frame = next;
     }
 }
 

@@ -128,7 +128,10 @@ class Movie {
     };
 
     const TimelineDef* SpriteTimeline(uint16_t id);
-    void AdvanceInstance(SpriteInstance& s);
+    // Steps every clip of `clips` still there by one frame, newest first.
+    void AdvanceAll(std::vector<avm1::ClipId> clips);
+    // Moves one clip's playhead to its next frame (or back to the first).
+    void StepFrame(SpriteInstance& s);
     // Applies frame `index`'s tags to the live display list.
     void ApplyFrame(SpriteInstance& s, int index, bool queueActions);
     void QueueFrameActions(SpriteInstance& s, int index);

@@ -259,6 +259,12 @@ double ScriptHost::TimeMs() {
     return movie_.TimeMs();
 }
 
+void ScriptHost::StageSize(double& width, double& height) {
+    const swf::Rect& r = movie_.Header().frame;
+    width = (static_cast<double>(r.xMax) - r.xMin) / 20;
+    height = (static_cast<double>(r.yMax) - r.yMin) / 20;
+}
+
 // ---- Tree
 
 ClipId ScriptHost::Parent(ClipId clip) {
@@ -276,10 +282,25 @@ ClipId ScriptHost::Child(ClipId clip, const std::string& name, bool caseSensitiv
         return 0;
     for (const auto& [depth, obj] : s->children) {
         (void)depth;
-        if (obj.clipId && avm1::NamesEqual(obj.name, name, caseSensitive))
+        if (obj.name.empty() || !avm1::NamesEqual(obj.name, name, caseSensitive))
+            continue;
+        if (obj.clipId)
             return obj.clipId;
+        // A named shape, picture or static text has no object of its own:
+        // scripts reaching for it get the clip that holds it.
+        if (obj.character && obj.character->kind != chars::Kind::Font)
+            return clip;
     }
     return 0;
+}
+
+void ScriptHost::ChildNames(ClipId clip, std::vector<std::string>& out) {
+    SpriteInstance* s = Instance(clip);
+    if (!s)
+        return;
+    // Shapes and pictures that have a name are listed too.
+    for (auto it = s->children.rbegin(); it != s->children.rend(); ++it)
+        out.push_back(it->second.name);
 }
 
 // ---- Properties

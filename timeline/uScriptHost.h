@@ -50,9 +50,11 @@ class ScriptHost : public avm1::Host {
     void Warning(const std::string& message) override;
     void GetUrl(const std::string& url, const std::string& target, int method) override;
     double TimeMs() override;
+    void StageSize(double& width, double& height) override;
     avm1::ClipId Root() override { return kRoot; }
     avm1::ClipId Parent(avm1::ClipId clip) override;
     avm1::ClipId Child(avm1::ClipId clip, const std::string& name, bool caseSensitive) override;
+    void ChildNames(avm1::ClipId clip, std::vector<std::string>& out) override;
     double GetProperty(avm1::ClipId clip, avm1::ClipProp prop) override;
     std::string GetPropertyText(avm1::ClipId clip, avm1::ClipProp prop) override;
     void SetProperty(avm1::ClipId clip, avm1::ClipProp prop, double number,

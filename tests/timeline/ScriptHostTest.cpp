@@ -368,3 +368,52 @@ TEST(ScriptHost, GotoActionsPastTheEndGoNowhere) {
     EXPECT_EQ(host.GetProperty(host.Root(), ClipProp::CurrentFrame), 1);
     EXPECT_EQ(host.GetProperty(host.Root(), ClipProp::TotalFrames), 3);
 }
+
+TEST(ScriptEvents, NewestClipsStepFirstAndTheMainTimelineLast) {
+    auto twoFrames = [](uint16_t id, const std::string& name) {
+        return Sprite(id, 2,
+                      Concat({DoTrace(name + " 1"), ShowFrame(), DoTrace(name + " 2"),
+                              Tag(12, {0x07, 0}), ShowFrame(), End()}));
+    };
+    Played run(
+        Concat({twoFrames(5, "a"), twoFrames(6, "b"), PlaceNamed(1, 5, "a"), PlaceNamed(2, 6, "b"),
+                DoTrace("root 1"), ShowFrame(), DoTrace("root 2"), kStop, ShowFrame(), End()}),
+        2);
+    run.Advance(2);
+    // The frame's own actions first, then the clips it placed, in order;
+    // on the next frame the clips step newest first, their parent last.
+    const std::vector<std::string> want = {"root 1", "a 1", "b 1", "b 2", "a 2", "root 2"};
+    EXPECT_EQ(run.lines, want);
+}
+
+TEST(ScriptHost, FrameActionsOfALostTargetGoToTheMainTimeline) {
+    // tellTarget("missing") { gotoAndStop(3); } from a clip: the main
+    // timeline moves; from a removed clip nothing moves.
+    const std::vector<uint8_t> lost =
+        Concat({Op(0x8B, Str("missing")), Op(0x81, {2, 0}), Op(0x8B, Str("")), {0}});
+    Played run(
+        Concat({Sprite(5, 1, Concat({Tag(12, lost), ShowFrame(), End()})), PlaceNamed(1, 5, "kid"),
+                kStop, ShowFrame(), ShowFrame(), ShowFrame(), End()}),
+        3);
+    ScriptHost& host = run.Host();
+    run.Advance();
+    EXPECT_EQ(host.GetProperty(host.Root(), ClipProp::CurrentFrame), 3);
+
+    Played gone(Concat({Sprite(5, 1, Concat({ShowFrame(), End()})), PlaceNamed(1, 5, "kid"), kStop,
+                        ShowFrame(), Remove(1), ShowFrame(), ShowFrame(), End()}),
+                3);
+    ScriptHost& h2 = gone.Host();
+    gone.Advance();
+    const ClipId kid = h2.Child(h2.Root(), "kid", false);
+    ASSERT_NE(kid, 0u);
+    // The clip's script removes the clip (the main timeline goes to its
+    // second frame, which removes it), then aims at the main timeline.
+    const std::vector<uint8_t> code = Concat({Op(0x8B, Str("/")),
+                                              Op(0x81, {1, 0}),
+                                              Op(0x8B, Str("")),
+                                              Op(0x8B, Str("/")),
+                                              Op(0x81, {2, 0}),
+                                              {0}});
+    gone.movie.Scripts()->RunActions(code.data(), code.size(), kid);
+    EXPECT_EQ(h2.GetProperty(h2.Root(), ClipProp::CurrentFrame), 2);
+}
