@@ -125,6 +125,9 @@ void MoviePlayer::SetFlashVars(const std::string& vars) {
     impl_->flashVars = vars;
     impl_->movie.SetFlashVars(vars);
 }
+void MoviePlayer::SetResourceLoader(std::shared_ptr<timeline::ResourceLoader> loader) {
+    impl_->movie.SetResourceLoader(std::move(loader));
+}
 void MoviePlayer::SetScriptTimeLimit(double seconds) {
     timeline::ScriptBudget budget;
     budget.secondsPerEntry = seconds > 0 ? seconds : budget.secondsPerEntry;

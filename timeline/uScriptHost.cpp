@@ -255,6 +255,28 @@ void ScriptHost::GetUrl(const std::string& url, const std::string& target, int m
     movie_.EmitUrl(url, target);
 }
 
+bool ScriptHost::ReadResource(const std::string& url, std::vector<uint8_t>& out,
+                              std::string& error) {
+    return movie_.ReadResource(url, out, error);
+}
+
+double ScriptHost::BytesTotal(ClipId clip) {
+    return movie_.FileBytes(clip);
+}
+
+bool ScriptHost::LoadMovieInto(ClipId clip, int level, std::vector<uint8_t> bytes,
+                               const std::string& url) {
+    // Levels other than the main timeline's are not kept.
+    if (level >= 0)
+        return false;
+    return movie_.LoadInto(clip, std::move(bytes), url);
+}
+
+void ScriptHost::UnloadMovie(ClipId clip, int level) {
+    if (level < 0)
+        movie_.Unload(clip);
+}
+
 double ScriptHost::TimeMs() {
     return movie_.TimeMs();
 }

@@ -90,6 +90,12 @@ class ScriptHost : public avm1::Host {
     void DrawFillStyle(avm1::ClipId clip, const avm1::DrawFill* fill) override;
     void DrawLineStyle(avm1::ClipId clip, const avm1::DrawLine* line) override;
     void DrawLineFill(avm1::ClipId clip, const avm1::DrawFill& fill) override;
+    bool ReadResource(const std::string& url, std::vector<uint8_t>& out,
+                      std::string& error) override;
+    double BytesTotal(avm1::ClipId clip) override;
+    bool LoadMovieInto(avm1::ClipId clip, int level, std::vector<uint8_t> bytes,
+                       const std::string& url) override;
+    void UnloadMovie(avm1::ClipId clip, int level) override;
 
   private:
     struct Ref {
