@@ -230,6 +230,11 @@ class Host {
     }
     // unloadMovie / unloadMovieNum: the clip or level is emptied.
     virtual void UnloadMovie(ClipId clip, int level) { (void)clip, (void)level; }
+    // The file version of the movie the clip plays (-1: a picture).
+    virtual int SwfVersion(ClipId clip) {
+        (void)clip;
+        return 0;
+    }
     // getBytesLoaded / getBytesTotal of a clip's movie.
     virtual double BytesLoaded(ClipId clip) { return BytesTotal(clip); }
     virtual double BytesTotal(ClipId clip) {

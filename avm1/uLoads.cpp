@@ -251,6 +251,13 @@ Value ClipBytesLoaded(Runtime& rt, Object* self, const Value& thisv, Args& args)
     return ClipBytes(rt, self, thisv, args, false);
 }
 
+Value ClipSwfVersion(Runtime& rt, Object*, const Value& thisv, Args&) {
+    Object* o = thisv.AsObject();
+    if (!o || o->kind != ObjKind::Clip || !o->clip)
+        return Value::Undef();
+    return Value::Num(rt.host().SwfVersion(o->clip));
+}
+
 Value ClipBytesTotal(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     return ClipBytes(rt, self, thisv, args, true);
 }
@@ -270,7 +277,9 @@ Value LoaderCtor(Runtime& rt, Object*, const Value& thisv, Args&) {
 
 Value LoaderLoadClip(Runtime& rt, Object*, const Value& thisv, Args& args) {
     Object* loader = thisv.AsObject();
-    if (!loader || args.size() < 2 || !args[0].IsString())
+    if (args.size() < 2)
+        return Value::Undef();
+    if (!loader || !args[0].IsString())
         return Value::Bool(false);
     Runtime::PendingLoad load;
     if (!LoadTarget(rt, args[1], load.clip, load.level))
@@ -298,13 +307,36 @@ Value LoaderUnloadClip(Runtime& rt, Object*, const Value&, Args& args) {
     return Value::Bool(true);
 }
 
+// getProgress(target): a clip, a path or a level; anything else has no
+// progress at all, a target that is not there has unknown counts.
 Value LoaderGetProgress(Runtime& rt, Object*, const Value&, Args& args) {
-    Object* o = Arg(args, 0).AsObject();
-    if (!o || o->kind != ObjKind::Clip || !o->clip)
+    if (args.empty())
         return Value::Undef();
+    const Value& v = args[0];
+    ClipId clip = 0;
+    if (Object* o = v.AsObject()) {
+        if (o->kind != ObjKind::Clip)
+            return Value::Undef();
+        clip = o->clip;
+    } else if (v.IsNumber()) {
+        const double n = rt.ToNumber(v);
+        if (n >= 0 && n < 65536)
+            clip = rt.host().Level(static_cast<int>(n));
+    } else if (v.IsString()) {
+        const std::string path = rt.ToString(v);
+        const int level = LevelOf(path);
+        if (level >= 0) {
+            clip = rt.host().Level(level);
+        } else if (Object* o = rt.ResolveTarget(path, rt.host().Root());
+                   o && o->kind == ObjKind::Clip) {
+            clip = o->clip;
+        }
+    } else {
+        return Value::Undef();
+    }
     Object* r = rt.NewPlain();
-    rt.SetMember(r, "bytesLoaded", Value::Num(rt.host().BytesLoaded(o->clip)));
-    rt.SetMember(r, "bytesTotal", Value::Num(rt.host().BytesTotal(o->clip)));
+    rt.SetMember(r, "bytesLoaded", clip ? Value::Num(rt.host().BytesLoaded(clip)) : Value::Undef());
+    rt.SetMember(r, "bytesTotal", clip ? Value::Num(rt.host().BytesTotal(clip)) : Value::Undef());
     return Value::Obj(r);
 }
 
@@ -369,14 +401,24 @@ void ResetClipObject(Runtime& rt, ClipId clip) {
 
 void DeliverClip(Runtime& rt, const Runtime::PendingLoad& load, bool ok,
                  std::vector<uint8_t> bytes) {
-    const double size = static_cast<double>(bytes.size());
+    double size = static_cast<double>(bytes.size());
+    if (load.url.empty()) {
+        rt.host().UnloadMovie(load.clip, load.level);
+        return;
+    }
+    // A target clip removed meanwhile takes nothing, and its loader hears nothing.
+    if (load.level < 0 && rt.host().KindOf(load.clip) != ClipKind::Clip)
+        return;
     if (load.cancelled) {
         if (ok && load.obj)
             Broadcast(rt, load.obj, "onLoadStart", {TargetValue(rt, load.clip, load.level)});
         return;
     }
-    if (ok)
-        ok = rt.host().LoadMovieInto(load.clip, load.level, std::move(bytes), load.url);
+    if (ok && !rt.host().LoadMovieInto(load.clip, load.level, std::move(bytes), load.url)) {
+        // A file that arrived but is no movie or picture leaves the clip empty.
+        rt.host().UnloadMovie(load.clip, load.level);
+        size = 0;
+    }
     if (ok) {
         ResetClipObject(rt, load.clip);
         // Variables in the url's query become the loaded movie's.
@@ -419,7 +461,7 @@ void Runtime::DeliverLoads() {
         const PendingLoad load = deliveringLoads[i];
         std::vector<uint8_t> bytes;
         std::string error;
-        const bool ok = host_.ReadResource(load.url, bytes, error);
+        const bool ok = !load.url.empty() && host_.ReadResource(load.url, bytes, error);
         RunGuarded([&] {
             switch (load.kind) {
             case PendingLoad::Kind::Variables:
@@ -440,8 +482,9 @@ void Runtime::DeliverLoads() {
 }
 
 void Runtime::DeliverLoadInits() {
-    std::vector<PendingLoad> inits;
-    inits.swap(loadInits);
+    // The player tells them latest first.
+    std::vector<PendingLoad> inits(loadInits.rbegin(), loadInits.rend());
+    loadInits.clear();
     // Reachable while their handlers run.
     deliveringLoads.insert(deliveringLoads.end(), inits.begin(), inits.end());
     for (const PendingLoad& load : inits)
@@ -482,9 +525,16 @@ void Runtime::GetUrlAction(const std::string& url, const std::string& target, ui
                 return;
             load.clip = o->clip;
         }
-        if (url.empty()) {
+        if (url.empty() && load.level < 0) {
             Unload(*this, load.clip, load.level);
             return;
+        }
+        // A level goes at the end of the frame, as a load would come; what
+        // was asked for it before never comes.
+        if (url.empty()) {
+            for (auto& l : pendingLoads)
+                if (l.kind == PendingLoad::Kind::Clip && l.clip == 0 && l.level == load.level)
+                    l.cancelled = true;
         }
         load.url = url;
         QueueLoad(std::move(load));
@@ -501,6 +551,7 @@ void InstallLoading(Runtime& rt) {
         Def(rt, clip, "loadVariables", ClipLoadVariables);
         Def(rt, clip, "getBytesLoaded", ClipBytesLoaded);
         Def(rt, clip, "getBytesTotal", ClipBytesTotal);
+        Def(rt, clip, "getSWFVersion", ClipSwfVersion);
     }
     for (const char* cls : {"LoadVars", "XML"}) {
         Object* ctor = rt.GetMember(g, cls).AsObject();

@@ -26,6 +26,7 @@ struct LoadedMovie {
     std::set<uint16_t> initDone;             // sprites whose init actions ran
     std::string url;
     int version = 0;
+    bool picture = false; // a JPEG, PNG or GIF file shown as a movie
     uint32_t bytes = 0; // as loaded
 
     LoadedMovie() = default;

@@ -72,6 +72,9 @@ Movie::~Movie() {
     // The engine holds the host: it goes first.
     rt_.reset();
     host_.reset();
+    // Clips of loaded movies point into them: they go first.
+    levels_.children.clear();
+    root_.children.clear();
 }
 
 void Movie::SetScriptBudget(const ScriptBudget& budget) {
@@ -91,6 +94,11 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     rootFramesReached_ = -1;
     root_ = SpriteInstance();
     rootProps_ = DisplayObject();
+    // Loaded movies go after every clip that plays them.
+    levels_ = SpriteInstance();
+    levels_.clipId = ScriptHost::kLevels;
+    loaded_.clear();
+    loadedBytes_ = 0;
     rt_.reset();
     host_.reset();
     if (!file_.Open(std::move(bytes), error))
@@ -233,7 +241,13 @@ void Movie::Advance() {
         // frame's removals and ahead of its actions.
         std::vector<avm1::ClipId> clips;
         CollectClips(root_, clips, 0);
+        for (auto& [level, obj] : levels_.children) {
+            (void)level;
+            if (obj.sprite)
+                CollectClips(*obj.sprite, clips, 1);
+        }
         AdvanceInstance(root_);
+        AdvanceInstance(levels_);
         std::deque<Job> frameJobs;
         frameJobs.swap(jobs_);
         BroadcastClipEvent(clips, clipevents::EnterFrame, "onEnterFrame");

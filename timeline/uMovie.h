@@ -72,9 +72,17 @@ class Movie {
     bool LoadInto(avm1::ClipId clip, std::vector<uint8_t> bytes, const std::string& url);
     // The clip plays nothing any more.
     void Unload(avm1::ClipId clip);
+    // _levelN (N > 0) plays the movie or picture; false when it cannot (the
+    // main timeline is not replaced).
+    bool LoadLevel(int level, std::vector<uint8_t> bytes, const std::string& url);
+    void UnloadLevel(int level);
+    // The levels above the main timeline, by number, drawn over it.
+    SpriteInstance& Levels() { return levels_; }
     // The size of the file the clip's timeline came from (0 for clips of
     // the main movie other than the main timeline).
     double FileBytes(avm1::ClipId clip);
+    // The loaded movie whose main timeline the clip is, or null.
+    const LoadedMovie* LoadedTop(avm1::ClipId clip);
 
     std::function<void(const std::string&, const std::string&)> onFSCommand;
     std::function<void(const std::string&)> onTrace;
@@ -213,6 +221,7 @@ class Movie {
     std::shared_ptr<ResourceLoader> loader_;
     // Movies and pictures loaded into clips, kept while the movie plays.
     std::vector<std::unique_ptr<LoadedMovie>> loaded_;
+    SpriteInstance levels_;
     size_t loadedBytes_ = 0;
     raster::Rgba background_{255, 255, 255, 255};
     bool loop_ = true;

@@ -31,7 +31,8 @@ bool Movie::LoadInto(avm1::ClipId clip, std::vector<uint8_t> bytes, const std::s
         bytes.size() > kMaxLoadedBytes - std::min(loadedBytes_, kMaxLoadedBytes))
         return false;
     const size_t size = bytes.size();
-    if (LooksLikePicture(bytes)) {
+    const bool picture = LooksLikePicture(bytes);
+    if (picture) {
         int w = 0, h = 0;
         bytes = PictureMovie(bytes, w, h);
         if (bytes.empty())
@@ -42,6 +43,7 @@ bool Movie::LoadInto(avm1::ClipId clip, std::vector<uint8_t> bytes, const std::s
     if (!lm->file.Open(std::move(bytes), error))
         return false;
     lm->version = lm->file.GetHeader().version;
+    lm->picture = picture;
     lm->url = url;
     lm->bytes = static_cast<uint32_t>(size);
     lm->dict = chars::Dictionary(lm->version);
@@ -102,15 +104,53 @@ void Movie::Unload(avm1::ClipId clip) {
     s.playing = false;
 }
 
+const LoadedMovie* Movie::LoadedTop(avm1::ClipId clip) {
+    SpriteInstance* s = host_->Instance(clip);
+    if (!s || !s->loaded)
+        return nullptr;
+    const bool top = !s->parent || s->parent->loaded != s->loaded;
+    return top ? s->loaded : nullptr;
+}
+
+bool Movie::LoadLevel(int level, std::vector<uint8_t> bytes, const std::string& url) {
+    if (level <= 0 || level > 0xFFFF || !opened_)
+        return false;
+    if (!levels_.children.count(level) && loaded_.size() >= kMaxLoadedMovies)
+        return false;
+    UnloadLevel(level);
+    DisplayObject& obj = levels_.children[level];
+    obj.character = &emptySprite_;
+    obj.characterId = 0;
+    obj.fromTimeline = false;
+    obj.name = "_level" + std::to_string(level);
+    InitObject(levels_, level, obj);
+    if (!obj.clipId || !LoadInto(obj.clipId, std::move(bytes), url)) {
+        UnloadLevel(level);
+        return false;
+    }
+    return true;
+}
+
+void Movie::UnloadLevel(int level) {
+    if (levels_.children.count(level))
+        Remove(levels_, level);
+}
+
 double Movie::FileBytes(avm1::ClipId clip) {
     if (clip == ScriptHost::kRoot)
         return Header().fileLength;
-    SpriteInstance* s = host_->Instance(clip);
-    if (!s || !s->loaded)
+    // Only a loaded movie's own main timeline counts its file.
+    if (const LoadedMovie* lm = LoadedTop(clip))
+        return lm->bytes;
+    // A sprite counts the tags it holds, headers and its end included.
+    ScriptHost::Place place;
+    if (!host_->Find(clip, place) || !place.obj || !place.obj->character ||
+        place.obj->character->kind != chars::Kind::Sprite)
         return 0;
-    // Only the loaded movie's own main timeline counts its file.
-    const bool top = !s->parent || s->parent->loaded != s->loaded;
-    return top ? s->loaded->bytes : 0;
+    double n = 2;
+    for (const swf::Tag& tag : static_cast<const chars::SpriteChar*>(place.obj->character)->tags)
+        n += tag.length + (tag.length >= 63 ? 6 : 2);
+    return n;
 }
 
 } // namespace zembra::timeline

@@ -196,6 +196,10 @@ void MoviePlayer::Render(raster::FrameBuffer& out) {
         return;
     renderer.DrawList(d.movie.Root(),
                       d.StageToPixels(out.Width(), out.Height()).Concat(root.matrix), root.cxform);
+    // Levels loaded over the main timeline, lowest first.
+    if (!d.movie.Levels().children.empty())
+        renderer.DrawList(d.movie.Levels(), d.StageToPixels(out.Width(), out.Height()),
+                          raster::ColorTransform());
 }
 
 } // namespace zembra::movie

@@ -19,6 +19,9 @@ class Movie;
 class ScriptHost : public avm1::Host {
   public:
     static constexpr avm1::ClipId kRoot = 1;
+    // The holder of the levels above the main timeline (_level1...): a
+    // place for their handles, itself no clip.
+    static constexpr avm1::ClipId kLevels = 0xFFFFFFFFu;
 
     explicit ScriptHost(Movie& movie) : movie_(movie) {}
 
@@ -51,6 +54,7 @@ class ScriptHost : public avm1::Host {
     void GetUrl(const std::string& url, const std::string& target, int method) override;
     double TimeMs() override;
     avm1::ClipId Root() override { return kRoot; }
+    avm1::ClipId Level(int level) override;
     avm1::ClipId Parent(avm1::ClipId clip) override;
     avm1::ClipId Child(avm1::ClipId clip, const std::string& name, bool caseSensitive) override;
     double GetProperty(avm1::ClipId clip, avm1::ClipProp prop) override;
@@ -93,6 +97,7 @@ class ScriptHost : public avm1::Host {
     bool ReadResource(const std::string& url, std::vector<uint8_t>& out,
                       std::string& error) override;
     double BytesTotal(avm1::ClipId clip) override;
+    int SwfVersion(avm1::ClipId clip) override;
     bool LoadMovieInto(avm1::ClipId clip, int level, std::vector<uint8_t> bytes,
                        const std::string& url) override;
     void UnloadMovie(avm1::ClipId clip, int level) override;

@@ -349,3 +349,21 @@ TEST(LoadInto, UnloadEmptiesTheClipAndKeepsIt) {
     h.run.movie.Advance();
     EXPECT_NE(h.Scripts().Instance(h.kid), nullptr);
 }
+
+TEST(LoadInto, LevelsStandBesideTheMainTimelineAndGoAway) {
+    ClipHost h;
+    timeline::ScriptHost& host = h.Scripts();
+    EXPECT_EQ(host.Level(1), 0u);
+    EXPECT_FALSE(h.run.movie.LoadLevel(0, kRedGif, "red.gif")) << "the main timeline stays";
+    EXPECT_FALSE(h.run.movie.LoadLevel(2, {1, 2, 3}, "junk"));
+    EXPECT_EQ(host.Level(2), 0u) << "a failed load leaves no level behind";
+    ASSERT_TRUE(h.run.movie.LoadLevel(2, kRedGif, "red.gif"));
+    const avm1::ClipId level = host.Level(2);
+    ASSERT_NE(level, 0u);
+    EXPECT_EQ(host.Parent(level), 0u);
+    EXPECT_EQ(h.run.movie.Scripts()->ClipPath(level, false), "_level2");
+    h.run.movie.Advance();
+    h.run.movie.UnloadLevel(2);
+    EXPECT_EQ(host.Level(2), 0u);
+    EXPECT_EQ(host.Instance(level), nullptr);
+}
