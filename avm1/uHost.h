@@ -219,6 +219,35 @@ class Host {
     }
     // The movie's embedded fonts for text measured without a field.
     virtual const text::FontSource* Fonts() { return nullptr; }
+
+    // --- Files the movie loads ---
+    // Reads a file named relative to the movie. False with a reason when
+    // there is none or it may not be read (the default: no files at all).
+    virtual bool ReadResource(const std::string& url, std::vector<uint8_t>& out,
+                              std::string& error) {
+        (void)url, out.clear(), error = "no files can be read here";
+        return false;
+    }
+    // A movie or picture file becomes what `clip` plays (level < 0) or
+    // _level`level`. False when the bytes cannot be shown there.
+    virtual bool LoadMovieInto(ClipId clip, int level, std::vector<uint8_t> bytes,
+                               const std::string& url) {
+        (void)clip, (void)level, (void)bytes, (void)url;
+        return false;
+    }
+    // unloadMovie / unloadMovieNum: the clip or level is emptied.
+    virtual void UnloadMovie(ClipId clip, int level) { (void)clip, (void)level; }
+    // The file version of the movie the clip plays (-1: a picture).
+    virtual int SwfVersion(ClipId clip) {
+        (void)clip;
+        return 0;
+    }
+    // getBytesLoaded / getBytesTotal of a clip's movie.
+    virtual double BytesLoaded(ClipId clip) { return BytesTotal(clip); }
+    virtual double BytesTotal(ClipId clip) {
+        (void)clip;
+        return 0;
+    }
 };
 
 } // namespace zembra::avm1

@@ -612,14 +612,14 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
         case 0x83: { // GetURL
             std::string url = r.Str();
             std::string target = r.Str();
-            rt.host().GetUrl(url, target, 0);
+            rt.GetUrlAction(url, target, 0, c.target);
             break;
         }
         case 0x9A: { // GetURL2
             uint8_t flags = r.U8();
             Value target = Pop(c);
             Value url = Pop(c);
-            rt.host().GetUrl(rt.ToString(url), rt.ToString(target), (flags >> 6) & 3);
+            rt.GetUrlAction(rt.ToString(url), rt.ToString(target), flags, c.target);
             break;
         }
         case 0x9E: { // Call

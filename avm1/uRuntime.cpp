@@ -79,6 +79,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallGeom(*this);
     InstallTextField(*this);
     InstallStage(*this);
+    InstallLoading(*this);
     heapAtLastCollect_ = heap_.size();
 }
 
@@ -133,6 +134,10 @@ template <class F> bool Runtime::Guarded(F&& f) {
     if (outer && heap_.size() > heapAtLastCollect_ * 2 + 4096)
         CollectGarbage();
     return ok;
+}
+
+bool Runtime::RunGuarded(const std::function<void()>& f) {
+    return Guarded([&] { f(); });
 }
 
 bool Runtime::RunActions(Bytes code, ClipId target) {
@@ -440,6 +445,10 @@ void Runtime::CollectGarbage() {
     }
     for (auto& r : registeredClasses)
         Mark(r.second);
+    for (auto* q : {&pendingLoads, &deliveringLoads, &loadInits})
+        for (auto& l : *q)
+            if (l.obj)
+                Mark(l.obj);
     size_t keep = 0;
     for (size_t i = 0; i < heap_.size(); ++i)
         if (heap_[i]->marked)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -209,6 +210,35 @@ class Runtime {
     std::unordered_map<std::string, Object*> registeredClasses; // linkage (lower case) -> ctor
     uint32_t randomState = 0x2545F491u;
 
+    // ---- Files scripts load (uLoads.cpp) ----
+    struct PendingLoad {
+        enum class Kind { Variables, Data, Clip };
+        Kind kind = Kind::Data;
+        Object* obj = nullptr; // Variables: what gets them; Data: the LoadVars/XML;
+                               // Clip: the MovieClipLoader, or null
+        ClipId clip = 0;       // Clip: the target clip (0 with a level)
+        int level = -1;
+        std::string url;
+        bool cancelled = false; // unloaded before it arrived
+    };
+    std::vector<PendingLoad> pendingLoads;
+    std::vector<PendingLoad> deliveringLoads;
+    std::vector<PendingLoad> loadInits; // loaded movies whose loaders await their first frame
+    // Queues a load that completes on DeliverLoads; false when too many wait.
+    bool QueueLoad(PendingLoad load);
+    // Completes the loads queued so far, in order. Never throws.
+    void DeliverLoads();
+    // Tells the loaders of the movies DeliverLoads put in place that their
+    // first frame has run (onLoadInit). Never throws.
+    void DeliverLoadInits();
+    // GetURL and GetURL2: pages and FSCommands go to the host; loadMovie,
+    // loadVariables and their level forms are queued (flags of GetURL2:
+    // 0x80 variables, 0x40 clip target, low bits the method).
+    void GetUrlAction(const std::string& url, const std::string& target, uint8_t flags,
+                      ClipId base);
+    // Runs `f` as an entry: script errors and limits end it, never escape.
+    bool RunGuarded(const std::function<void()>& f);
+
     int callDepth() const { return depth_; }
     std::shared_ptr<Scope> GlobalScope();
 
@@ -261,6 +291,8 @@ void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
 void InstallTextField(Runtime& rt);
 void InstallStage(Runtime& rt); // after the stubs: replaces their Stage
+// loadMovie, loadVariables, MovieClipLoader, and the loads of LoadVars and XML.
+void InstallLoading(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

@@ -15,6 +15,7 @@
 namespace zembra::timeline {
 
 struct SpriteInstance;
+struct LoadedMovie;
 class Drawing;
 
 enum class ButtonState { Up, Over, Down };
@@ -73,6 +74,9 @@ struct SpriteInstance {
     uint32_t clipId = 0; // the script handle of the clip this instance plays (1: the main timeline)
     uint16_t characterId = 0;
     std::shared_ptr<Drawing> drawing; // what its drawing commands drew, under its children
+    // The loaded movie whose characters this timeline plays; null: the main
+    // movie's. Owned by the movie.
+    LoadedMovie* loaded = nullptr;
 
     int FrameCount() const { return def ? static_cast<int>(def->frames.size()) : 0; }
 };

@@ -3,6 +3,7 @@
 #include "text/uDictionaryFonts.h"
 #include "text/uFieldFromTag.h"
 #include "timeline/uDrawing.h"
+#include "timeline/uLoadedMovie.h"
 #include "timeline/uTextFieldRenderer.h"
 
 #include <algorithm>
@@ -43,6 +44,10 @@ void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& to
         stageScaleY_ = std::hypot(toPixels.c, toPixels.d) * 20;
     }
     ++lists_;
+    // A loaded movie's timeline names the characters of its own file.
+    chars::Dictionary* const outer = dict_;
+    if (s.loaded)
+        dict_ = &s.loaded->dict;
     // What the clip's drawing commands drew lies under its children.
     if (s.drawing && !s.drawing->Empty())
         DrawGeometry(s.drawing->Geometry(), toPixels, color);
@@ -69,6 +74,7 @@ void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& to
         canvas_.PopMask();
         maskEnds.pop_back();
     }
+    dict_ = outer;
     --lists_;
 }
 
@@ -104,7 +110,7 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
         return static_cast<const chars::ShapeChar*>(c)->geometry.bounds;
     case chars::Kind::Morph: {
         auto* morph = const_cast<chars::MorphChar*>(static_cast<const chars::MorphChar*>(c));
-        const chars::BitmapLookup lookup = [this](uint16_t id) { return dict_.BitmapFor(id); };
+        const chars::BitmapLookup lookup = [this](uint16_t id) { return Dict().BitmapFor(id); };
         return morph->morph.At(obj.ratio, lookup).bounds;
     }
     case chars::Kind::EditText:
@@ -125,6 +131,9 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
     if (!obj.sprite || nesting > 64)
         return r;
     bool any = false;
+    chars::Dictionary* const outer = dict_;
+    if (obj.sprite->loaded)
+        dict_ = &obj.sprite->loaded->dict;
     if (obj.sprite->drawing && !obj.sprite->drawing->Empty()) {
         r = obj.sprite->drawing->Bounds();
         any = r.xMax > r.xMin || r.yMax > r.yMin;
@@ -144,6 +153,7 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
         r.xMax = std::max(r.xMax, b.xMax);
         r.yMax = std::max(r.yMax, b.yMax);
     }
+    dict_ = outer;
     return r;
 }
 
@@ -228,7 +238,7 @@ void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObje
         break;
     case chars::Kind::Morph: {
         auto* morph = const_cast<chars::MorphChar*>(static_cast<const chars::MorphChar*>(c));
-        const chars::BitmapLookup lookup = [this](uint16_t id) { return dict_.BitmapFor(id); };
+        const chars::BitmapLookup lookup = [this](uint16_t id) { return Dict().BitmapFor(id); };
         DrawGeometry(morph->morph.At(ratio, lookup), m, color);
         break;
     }
@@ -267,7 +277,7 @@ void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObje
                              return a->depth < b2->depth;
                          });
         for (const chars::ButtonRecord* rec : shown) {
-            const chars::Character* inner = dict_.Get(rec->characterId);
+            const chars::Character* inner = Dict().Get(rec->characterId);
             if (!inner || inner == c)
                 continue;
             PushLayerFor(rec->blend, rec->filters.get());
@@ -312,7 +322,7 @@ void DisplayRenderer::DrawText(const chars::TextChar& t, const raster::Matrix& m
                                const raster::ColorTransform& color) {
     const raster::Matrix base = m.Concat(t.matrix);
     for (const chars::TextRun& run : t.runs) {
-        const chars::Character* fc = dict_.Get(run.fontId);
+        const chars::Character* fc = Dict().Get(run.fontId);
         if (!fc || fc->kind != chars::Kind::Font)
             continue;
         const auto* font = static_cast<const chars::FontChar*>(fc);
@@ -334,10 +344,10 @@ void DisplayRenderer::DrawEditText(const chars::EditTextChar& e, const raster::M
                                    const raster::ColorTransform& color) {
     // A field drawn without a display object of its own (inside a button):
     // its starting state, made for the drawing.
-    const text::DictionaryFonts fonts(&dict_);
+    const text::DictionaryFonts fonts(&Dict());
     text::TextField field;
     field.SetFontSource(&fonts);
-    text::InitFromEditText(field, e, dict_, 8);
+    text::InitFromEditText(field, e, Dict(), 8);
     field.x = e.bounds.xMin / 20.0;
     field.y = e.bounds.yMin / 20.0;
     TextFieldRenderer(canvas_, [this](size_t n) { return Spend(n); }).Draw(field, m, color);

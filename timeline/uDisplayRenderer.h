@@ -11,7 +11,7 @@ namespace zembra::timeline {
 class DisplayRenderer {
   public:
     DisplayRenderer(raster::Canvas& canvas, chars::Dictionary& dict)
-        : canvas_(canvas), dict_(dict) {}
+        : canvas_(canvas), dict_(&dict) {}
 
     // `toPixels` maps the list's twips to frame-buffer pixels.
     void DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
@@ -49,7 +49,9 @@ class DisplayRenderer {
     // rest of the picture is left out rather than taking forever.
     size_t segments_ = 0;
     bool Spend(size_t n);
-    chars::Dictionary& dict_;
+    // The dictionary of the timeline being drawn (a loaded movie has its own).
+    chars::Dictionary& Dict() { return *dict_; }
+    chars::Dictionary* dict_;
 };
 
 } // namespace zembra::timeline

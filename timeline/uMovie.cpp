@@ -72,6 +72,9 @@ Movie::~Movie() {
     // The engine holds the host: it goes first.
     rt_.reset();
     host_.reset();
+    // Clips of loaded movies point into them: they go first.
+    levels_.children.clear();
+    root_.children.clear();
 }
 
 void Movie::SetScriptBudget(const ScriptBudget& budget) {
@@ -91,6 +94,11 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     rootFramesReached_ = -1;
     root_ = SpriteInstance();
     rootProps_ = DisplayObject();
+    // Loaded movies go after every clip that plays them.
+    levels_ = SpriteInstance();
+    levels_.clipId = ScriptHost::kLevels;
+    loaded_.clear();
+    loadedBytes_ = 0;
     rt_.reset();
     host_.reset();
     if (!file_.Open(std::move(bytes), error))
@@ -154,6 +162,29 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     return true;
 }
 
+const TimelineDef* Movie::SpriteTimeline(uint16_t id, LoadedMovie* loaded) {
+    if (!loaded)
+        return SpriteTimeline(id);
+    auto it = loaded->spriteDefs.find(id);
+    if (it != loaded->spriteDefs.end())
+        return it->second.get();
+    const auto* sprite = static_cast<const chars::SpriteChar*>(loaded->dict.Get(id));
+    if (!sprite || sprite->kind != chars::Kind::Sprite)
+        return nullptr;
+    auto def = std::make_unique<TimelineDef>(BuildTimeline(sprite->tags, loaded->version));
+    const TimelineDef* p = def.get();
+    loaded->spriteDefs[id] = std::move(def);
+    return p;
+}
+
+chars::Dictionary& Movie::DictOf(const SpriteInstance& s) {
+    return s.loaded ? s.loaded->dict : dict_;
+}
+
+int Movie::VersionOf(const SpriteInstance& s) const {
+    return s.loaded ? s.loaded->version : Header().version;
+}
+
 const TimelineDef* Movie::SpriteTimeline(uint16_t id) {
     auto it = spriteDefs_.find(id);
     if (it != spriteDefs_.end())
@@ -210,6 +241,11 @@ void Movie::Advance() {
         // frame's removals and ahead of its actions.
         std::vector<avm1::ClipId> clips;
         CollectClips(root_, clips, 0);
+        for (auto& [level, obj] : levels_.children) {
+            (void)level;
+            if (obj.sprite)
+                CollectClips(*obj.sprite, clips, 1);
+        }
         AdvanceAll(clips);
         std::deque<Job> frameJobs;
         frameJobs.swap(jobs_);
@@ -218,6 +254,11 @@ void Movie::Advance() {
     }
     RunQueue();
     rt_->Tick();
+    RunQueue();
+    // Files asked for complete at the end of the frame.
+    rt_->DeliverLoads();
+    RunQueue();
+    rt_->DeliverLoadInits();
     RunQueue();
     // Fields bound to variables show their values; by handle, since reading
     // a variable may run script that changes the display list.
@@ -269,7 +310,7 @@ void Movie::QueueFrameActions(SpriteInstance& s, int index) {
         const uint16_t id = r.U16();
         // They run ahead of everything the frame does, so the classes they
         // register are there when the frame's clips are constructed.
-        if (initDone_.insert(id).second)
+        if ((s.loaded ? s.loaded->initDone : initDone_).insert(id).second)
             early_.push_back({Job::Kind::Code, s.clipId, tag.data + 2, tag.length - 2u, {}, false});
     }
     for (const swf::Tag& tag : tags)
@@ -282,7 +323,7 @@ void Movie::ApplyFrame(SpriteInstance& s, int index, bool queueActions) {
         return;
     if (&s == &root_)
         rootFramesReached_ = std::max(rootFramesReached_, index);
-    const int version = Header().version;
+    const int version = VersionOf(s);
     const auto& tags = s.def->frames[static_cast<size_t>(index)].tags;
     if (queueActions)
         QueueFrameActions(s, index);
@@ -331,8 +372,8 @@ void Movie::ApplyProps(DisplayObject& obj, const Placement& p) {
         obj.cacheAsBitmap = p.cacheAsBitmap;
 }
 
-std::string Movie::LinkageOf(uint16_t characterId) const {
-    for (const auto& [name, id] : exports_)
+std::string Movie::LinkageOf(uint16_t characterId, const LoadedMovie* loaded) const {
+    for (const auto& [name, id] : loaded ? loaded->exports : exports_)
         if (id == characterId)
             return name;
     return std::string();
@@ -350,7 +391,7 @@ uint16_t Movie::ExportedId(const std::string& linkage) const {
 
 void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
     if (obj.character != &emptySprite_)
-        obj.character = dict_.GetMutable(obj.characterId);
+        obj.character = DictOf(parent).GetMutable(obj.characterId);
     obj.sprite.reset();
     obj.clipId = 0;
     if (!obj.character)
@@ -364,8 +405,8 @@ void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
     if (kind == chars::Kind::EditText) {
         const auto& def = *static_cast<const chars::EditTextChar*>(obj.character);
         auto field = std::make_shared<text::TextField>();
-        field->SetFontSource(&fonts_);
-        text::InitFromEditText(*field, def, dict_, Header().version);
+        field->SetFontSource(parent.loaded ? &parent.loaded->fonts : &fonts_);
+        text::InitFromEditText(*field, def, DictOf(parent), VersionOf(parent));
         field->x = def.bounds.xMin / 20.0;
         field->y = def.bounds.yMin / 20.0;
         obj.textField = std::move(field);
@@ -383,16 +424,19 @@ void Movie::InitObject(SpriteInstance& parent, int depth, DisplayObject& obj) {
     inst->bornTick = tick_;
     inst->clipId = id;
     inst->characterId = obj.characterId;
+    inst->loaded = parent.loaded;
     // Too deep a nesting (a sprite that holds itself) shows nothing more.
     if (inst->nesting <= kMaxNesting)
-        inst->def = obj.character == &emptySprite_ ? &emptyDef_ : SpriteTimeline(obj.characterId);
+        inst->def = obj.character == &emptySprite_ ? &emptyDef_
+                                                   : SpriteTimeline(obj.characterId, parent.loaded);
     SpriteInstance* raw = inst.get();
     obj.sprite = std::move(inst);
     QueueClipEvent(early_, id, &obj, clipevents::Initialize, nullptr);
     // A registered class gives the clip its prototype before the construct
     // handler and runs its constructor after it; the class is looked up
     // then, since init actions register it.
-    const std::string linkage = obj.fromTimeline ? LinkageOf(obj.characterId) : std::string();
+    const std::string linkage =
+        obj.fromTimeline ? LinkageOf(obj.characterId, parent.loaded) : std::string();
     if (!linkage.empty())
         constructing_.push_back({Job::Kind::Adopt, id, nullptr, 0, linkage, false});
     QueueClipEvent(constructing_, id, &obj, clipevents::Construct, nullptr);
@@ -515,7 +559,7 @@ void Movie::Seek(SpriteInstance& s, int frame) {
     if (work_ + replay > kMaxTagWorkPerFrame)
         return;
     work_ += replay;
-    const int version = Header().version;
+    const int version = VersionOf(s);
     std::map<int, DisplayObject> want;
     for (int i = 0; i <= frame; ++i) {
         for (const swf::Tag& tag : s.def->frames[static_cast<size_t>(i)].tags) {
@@ -714,6 +758,15 @@ void Movie::EmitTrace(const std::string& line) {
         onTrace(line);
 }
 
+bool Movie::ReadResource(const std::string& url, std::vector<uint8_t>& out, std::string& error) {
+    out.clear();
+    if (!loader_) {
+        error = "no files can be read here";
+        return false;
+    }
+    return loader_->Read(url, out, error);
+}
+
 void Movie::EmitUrl(const std::string& url, const std::string& target) {
     // Only commands to the host; a screen saver opens no pages, files or
     // programs.
@@ -854,8 +907,17 @@ avm1::ClipId Movie::CreateEmptyClip(avm1::ClipId parent, const std::string& name
 
 avm1::ClipId Movie::AttachClip(avm1::ClipId parent, const std::string& linkage,
                                const std::string& name, int depth) {
-    const uint16_t id = ExportedId(linkage);
-    const chars::Character* c = id ? dict_.Get(id) : nullptr;
+    // A clip of a loaded movie attaches what that movie exports.
+    SpriteInstance* into = host_->Instance(parent);
+    LoadedMovie* loaded = into ? into->loaded : nullptr;
+    uint16_t id = 0;
+    if (loaded) {
+        auto it = loaded->exports.find(Lower(linkage));
+        id = it == loaded->exports.end() ? 0 : it->second;
+    } else {
+        id = ExportedId(linkage);
+    }
+    const chars::Character* c = id ? (loaded ? loaded->dict : dict_).Get(id) : nullptr;
     if (!c || c->kind != chars::Kind::Sprite)
         return 0;
     SpriteInstance* owner = nullptr;

@@ -18,6 +18,8 @@
 #include "swf/uSwfFile.h"
 #include "text/uDictionaryFonts.h"
 #include "timeline/uDisplayList.h"
+#include "timeline/uLoadedMovie.h"
+#include "timeline/uResourceLoader.h"
 #include "timeline/uScriptHost.h"
 #include "timeline/uTimelineDef.h"
 
@@ -62,6 +64,25 @@ class Movie {
     void SetScriptBudget(const ScriptBudget& budget);
     // _root variables set before the first frame ("a=1&b=x%20y").
     void SetFlashVars(const std::string& vars) { flashVars_ = vars; }
+    // Where files the movie's scripts load come from; none: every load fails.
+    void SetResourceLoader(std::shared_ptr<ResourceLoader> loader) { loader_ = std::move(loader); }
+    bool ReadResource(const std::string& url, std::vector<uint8_t>& out, std::string& error);
+    // A movie or picture file replaces what the clip plays; false when it
+    // cannot (not a movie or picture, no such clip, limits reached).
+    bool LoadInto(avm1::ClipId clip, std::vector<uint8_t> bytes, const std::string& url);
+    // The clip plays nothing any more.
+    void Unload(avm1::ClipId clip);
+    // _levelN (N > 0) plays the movie or picture; false when it cannot (the
+    // main timeline is not replaced).
+    bool LoadLevel(int level, std::vector<uint8_t> bytes, const std::string& url);
+    void UnloadLevel(int level);
+    // The levels above the main timeline, by number, drawn over it.
+    SpriteInstance& Levels() { return levels_; }
+    // The size of the file the clip's timeline came from (0 for clips of
+    // the main movie other than the main timeline).
+    double FileBytes(avm1::ClipId clip);
+    // The loaded movie whose main timeline the clip is, or null.
+    const LoadedMovie* LoadedTop(avm1::ClipId clip);
 
     std::function<void(const std::string&, const std::string&)> onFSCommand;
     std::function<void(const std::string&)> onTrace;
@@ -132,6 +153,10 @@ class Movie {
     void AdvanceAll(std::vector<avm1::ClipId> clips);
     // Moves one clip's playhead to its next frame (or back to the first).
     void StepFrame(SpriteInstance& s);
+    const TimelineDef* SpriteTimeline(uint16_t id, LoadedMovie* loaded);
+    // The characters and file version a timeline plays by.
+    chars::Dictionary& DictOf(const SpriteInstance& s);
+    int VersionOf(const SpriteInstance& s) const;
     // Applies frame `index`'s tags to the live display list.
     void ApplyFrame(SpriteInstance& s, int index, bool queueActions);
     void QueueFrameActions(SpriteInstance& s, int index);
@@ -167,7 +192,7 @@ class Movie {
     DisplayObject* NewScriptObject(avm1::ClipId parent, int depth, SpriteInstance** owner);
     void StartScripts();
     void ApplyFlashVars();
-    std::string LinkageOf(uint16_t characterId) const;
+    std::string LinkageOf(uint16_t characterId, const LoadedMovie* loaded = nullptr) const;
     void FollowDrag();
     // The handles of the text fields bound to variables.
     void CollectBoundFields(const SpriteInstance& s, int nesting,
@@ -196,6 +221,11 @@ class Movie {
     std::set<uint16_t> initDone_;             // sprites whose init actions ran
     ScriptBudget budget_;
     std::string flashVars_;
+    std::shared_ptr<ResourceLoader> loader_;
+    // Movies and pictures loaded into clips, kept while the movie plays.
+    std::vector<std::unique_ptr<LoadedMovie>> loaded_;
+    SpriteInstance levels_;
+    size_t loadedBytes_ = 0;
     raster::Rgba background_{255, 255, 255, 255};
     bool loop_ = true;
     bool opened_ = false;

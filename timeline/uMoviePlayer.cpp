@@ -125,6 +125,9 @@ void MoviePlayer::SetFlashVars(const std::string& vars) {
     impl_->flashVars = vars;
     impl_->movie.SetFlashVars(vars);
 }
+void MoviePlayer::SetResourceLoader(std::shared_ptr<timeline::ResourceLoader> loader) {
+    impl_->movie.SetResourceLoader(std::move(loader));
+}
 void MoviePlayer::SetScriptTimeLimit(double seconds) {
     timeline::ScriptBudget budget;
     budget.secondsPerEntry = seconds > 0 ? seconds : budget.secondsPerEntry;
@@ -193,6 +196,10 @@ void MoviePlayer::Render(raster::FrameBuffer& out) {
         return;
     renderer.DrawList(d.movie.Root(),
                       d.StageToPixels(out.Width(), out.Height()).Concat(root.matrix), root.cxform);
+    // Levels loaded over the main timeline, lowest first.
+    if (!d.movie.Levels().children.empty())
+        renderer.DrawList(d.movie.Levels(), d.StageToPixels(out.Width(), out.Height()),
+                          raster::ColorTransform());
 }
 
 } // namespace zembra::movie

@@ -13,6 +13,10 @@
 
 #include "raster/uCanvas.h"
 
+namespace zembra::timeline {
+class ResourceLoader;
+}
+
 namespace zembra::movie {
 
 enum class Compression { None, Zlib, Lzma };
@@ -60,6 +64,10 @@ class MoviePlayer {
     // The longest a single script may run before it is stopped and the
     // movie goes on (default 15 s; the movie's own limit may be lower).
     void SetScriptTimeLimit(double seconds);
+    // Where the files the movie's scripts load (loadMovie, loadVariables,
+    // LoadVars, XML...) are read from. None (the default): every such load
+    // fails as a missing file does, with the scripts' error events.
+    void SetResourceLoader(std::shared_ptr<timeline::ResourceLoader> loader);
 
     // Called for every FSCommand (a getURL to an "FSCommand:" target).
     std::function<void(const std::string& command, const std::string& args)> OnFSCommand;

@@ -132,7 +132,7 @@ raster::Paint PaintOf(const avm1::DrawFill& fill) {
 
 ClipId ScriptHost::Register(ClipId parent, int depth) {
     // Handles are never reused, so an old handle cannot reach a new clip.
-    if (next_ == 0)
+    if (next_ == 0 || next_ == kLevels)
         return 0;
     const ClipId id = next_++;
     refs_[id] = Ref{parent, depth};
@@ -162,6 +162,10 @@ bool ScriptHost::FindAt(ClipId clip, Place& out, int hops) {
     out = Place();
     if (clip == kRoot) {
         out.inst = &movie_.Root();
+        return true;
+    }
+    if (clip == kLevels) {
+        out.inst = &movie_.Levels();
         return true;
     }
     if (hops > kMaxNesting + 2)
@@ -255,6 +259,43 @@ void ScriptHost::GetUrl(const std::string& url, const std::string& target, int m
     movie_.EmitUrl(url, target);
 }
 
+ClipId ScriptHost::Level(int level) {
+    if (level == 0)
+        return kRoot;
+    const auto& levels = movie_.Levels().children;
+    auto it = levels.find(level);
+    return it == levels.end() ? 0 : it->second.clipId;
+}
+
+bool ScriptHost::ReadResource(const std::string& url, std::vector<uint8_t>& out,
+                              std::string& error) {
+    return movie_.ReadResource(url, out, error);
+}
+
+int ScriptHost::SwfVersion(ClipId clip) {
+    if (const LoadedMovie* lm = movie_.LoadedTop(clip))
+        return lm->picture ? -1 : lm->version;
+    return movie_.Header().version;
+}
+
+double ScriptHost::BytesTotal(ClipId clip) {
+    return movie_.FileBytes(clip);
+}
+
+bool ScriptHost::LoadMovieInto(ClipId clip, int level, std::vector<uint8_t> bytes,
+                               const std::string& url) {
+    if (level >= 0)
+        return movie_.LoadLevel(level, std::move(bytes), url);
+    return movie_.LoadInto(clip, std::move(bytes), url);
+}
+
+void ScriptHost::UnloadMovie(ClipId clip, int level) {
+    if (level > 0)
+        movie_.UnloadLevel(level);
+    else if (level < 0)
+        movie_.Unload(clip);
+}
+
 double ScriptHost::TimeMs() {
     return movie_.TimeMs();
 }
@@ -273,7 +314,8 @@ ClipId ScriptHost::Parent(ClipId clip) {
         auto it = gone_.find(clip);
         return it == gone_.end() ? 0 : it->second.parent;
     }
-    return p.owner ? p.owner->clipId : 0;
+    // A level has no parent.
+    return p.owner && p.owner != &movie_.Levels() ? p.owner->clipId : 0;
 }
 
 ClipId ScriptHost::Child(ClipId clip, const std::string& name, bool caseSensitive) {
@@ -439,6 +481,8 @@ std::string ScriptHost::GetPropertyText(ClipId clip, ClipProp prop) {
     case ClipProp::Name:
         return p.obj ? p.obj->name : std::string();
     case ClipProp::Url:
+        if (const LoadedMovie* lm = movie_.LoadedTop(clip))
+            return "file:///" + lm->url;
         return "file:///test.swf";
     case ClipProp::Quality:
         return "HIGH";

@@ -19,6 +19,9 @@ class Movie;
 class ScriptHost : public avm1::Host {
   public:
     static constexpr avm1::ClipId kRoot = 1;
+    // The holder of the levels above the main timeline (_level1...): a
+    // place for their handles, itself no clip.
+    static constexpr avm1::ClipId kLevels = 0xFFFFFFFFu;
 
     explicit ScriptHost(Movie& movie) : movie_(movie) {}
 
@@ -52,6 +55,7 @@ class ScriptHost : public avm1::Host {
     double TimeMs() override;
     void StageSize(double& width, double& height) override;
     avm1::ClipId Root() override { return kRoot; }
+    avm1::ClipId Level(int level) override;
     avm1::ClipId Parent(avm1::ClipId clip) override;
     avm1::ClipId Child(avm1::ClipId clip, const std::string& name, bool caseSensitive) override;
     void ChildNames(avm1::ClipId clip, std::vector<std::string>& out) override;
@@ -92,6 +96,13 @@ class ScriptHost : public avm1::Host {
     void DrawFillStyle(avm1::ClipId clip, const avm1::DrawFill* fill) override;
     void DrawLineStyle(avm1::ClipId clip, const avm1::DrawLine* line) override;
     void DrawLineFill(avm1::ClipId clip, const avm1::DrawFill& fill) override;
+    bool ReadResource(const std::string& url, std::vector<uint8_t>& out,
+                      std::string& error) override;
+    double BytesTotal(avm1::ClipId clip) override;
+    int SwfVersion(avm1::ClipId clip) override;
+    bool LoadMovieInto(avm1::ClipId clip, int level, std::vector<uint8_t> bytes,
+                       const std::string& url) override;
+    void UnloadMovie(avm1::ClipId clip, int level) override;
 
   private:
     struct Ref {

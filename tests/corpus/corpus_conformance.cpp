@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -26,6 +27,7 @@
 
 #include "tests/corpus/uCaseConfig.h"
 #include "timeline/uMoviePlayer.h"
+#include "timeline/uResourceLoader.h"
 #include "tools/swf/uPngFile.h"
 
 namespace fs = std::filesystem;
@@ -95,6 +97,8 @@ int RunCase(const fs::path& dir, const corpus::CaseConfig& cfg, bool save, int f
     std::string report;
     bool loose = true, strict = true;
     movie::MoviePlayer player;
+    // As the movie tool does: the case's own files may be loaded.
+    player.SetResourceLoader(std::make_shared<timeline::FolderResourceLoader>(dir.string()));
     if (!player.LoadFile((dir / "test.swf").string())) {
         report = "FAIL LOOSE load: " + player.Error();
         (void)!write(fd, report.data(), report.size());

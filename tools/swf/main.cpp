@@ -15,10 +15,12 @@
 #include <cstdlib>
 #include <exception>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "timeline/uMoviePlayer.h"
+#include "timeline/uResourceLoader.h"
 #include "tools/swf/uInputScript.h"
 #include "tools/swf/uPngFile.h"
 
@@ -59,6 +61,10 @@ const char* CompressionName(zembra::movie::Compression c) {
 }
 
 bool Open(MoviePlayer& player, const std::string& path) {
+    // Scripts of the movie may load the files beside it, and nothing else.
+    const size_t slash = path.find_last_of("/\\");
+    player.SetResourceLoader(std::make_shared<zembra::timeline::FolderResourceLoader>(
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1)));
     if (player.LoadFile(path))
         return true;
     std::fprintf(stderr, "zembra-swf: %s: %s\n", path.c_str(), player.Error().c_str());
