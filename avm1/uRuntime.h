@@ -258,6 +258,10 @@ void InstallSound(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
 void InstallTextField(Runtime& rt);
+// After the stubs: the classes that talk to the outside world, answered as
+// a sandboxed local player answers them.
+void InstallExternalInterface(Runtime& rt);
+void InstallPrintJob(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 
