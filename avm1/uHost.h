@@ -89,6 +89,9 @@ class Host {
     }
     // Milliseconds since the movie started (getTimer, intervals).
     virtual double TimeMs() = 0;
+    // The sandbox of a movie played from a local file: its file header says
+    // whether it asked for the network instead of local files.
+    virtual bool LocalWithNetwork() { return false; }
 
     // --- Clips ---
     virtual ClipId Level(int level) { return level == 0 ? Root() : 0; }

@@ -80,6 +80,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallTextField(*this);
     InstallExternalInterface(*this);
     InstallPrintJob(*this);
+    InstallSecurity(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

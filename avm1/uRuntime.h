@@ -262,6 +262,7 @@ void InstallTextField(Runtime& rt);
 // a sandboxed local player answers them.
 void InstallExternalInterface(Runtime& rt);
 void InstallPrintJob(Runtime& rt);
+void InstallSecurity(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

@@ -90,6 +90,8 @@ class Movie {
 
     // ---- For the script host ----
     avm1::Runtime* Scripts() { return rt_.get(); }
+    // The file attributes asked for network access rather than local files.
+    bool UsesNetwork() const { return useNetwork_; }
     double TimeMs() const { return timeMs_; }
     raster::Point Pointer() const { return pointer_; }
     void EmitTrace(const std::string& line);
@@ -196,6 +198,7 @@ class Movie {
     raster::Rgba background_{255, 255, 255, 255};
     bool loop_ = true;
     bool opened_ = false;
+    bool useNetwork_ = false;
     uint64_t framesRun_ = 0;
     uint64_t tick_ = 0;
     uint64_t instanceCount_ = 0; // for the names of unnamed instances

@@ -259,6 +259,10 @@ double ScriptHost::TimeMs() {
     return movie_.TimeMs();
 }
 
+bool ScriptHost::LocalWithNetwork() {
+    return movie_.UsesNetwork();
+}
+
 // ---- Tree
 
 ClipId ScriptHost::Parent(ClipId clip) {

@@ -50,6 +50,7 @@ class ScriptHost : public avm1::Host {
     void Warning(const std::string& message) override;
     void GetUrl(const std::string& url, const std::string& target, int method) override;
     double TimeMs() override;
+    bool LocalWithNetwork() override;
     avm1::ClipId Root() override { return kRoot; }
     avm1::ClipId Parent(avm1::ClipId clip) override;
     avm1::ClipId Child(avm1::ClipId clip, const std::string& name, bool caseSensitive) override;
