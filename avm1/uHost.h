@@ -92,6 +92,12 @@ class Host {
     // The sandbox of a movie played from a local file: its file header says
     // whether it asked for the network instead of local files.
     virtual bool LocalWithNetwork() { return false; }
+    // A request the movie makes (a remoting call). The engine never sends
+    // anything and no answer comes back; the host may log what was asked.
+    virtual void SendRequest(const std::string& url, const std::string& method,
+                             const std::string& mimeType, const std::vector<uint8_t>& body) {
+        (void)url, (void)method, (void)mimeType, (void)body;
+    }
 
     // --- Clips ---
     virtual ClipId Level(int level) { return level == 0 ? Root() : 0; }

@@ -81,6 +81,8 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallExternalInterface(*this);
     InstallPrintJob(*this);
     InstallSecurity(*this);
+    InstallNetConnection(*this);
+    InstallSharedObject(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

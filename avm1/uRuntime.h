@@ -263,6 +263,8 @@ void InstallTextField(Runtime& rt);
 void InstallExternalInterface(Runtime& rt);
 void InstallPrintJob(Runtime& rt);
 void InstallSecurity(Runtime& rt);
+void InstallNetConnection(Runtime& rt);
+void InstallSharedObject(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

@@ -65,6 +65,10 @@ class Movie {
 
     std::function<void(const std::string&, const std::string&)> onFSCommand;
     std::function<void(const std::string&)> onTrace;
+    // Requests scripts make (url, method, mime type, body); never sent.
+    std::function<void(const std::string&, const std::string&, const std::string&,
+                       const std::vector<uint8_t>&)>
+        onRequest;
 
     // Runs the next frame (the first call shows frame 1).
     void Advance();

@@ -263,6 +263,12 @@ bool ScriptHost::LocalWithNetwork() {
     return movie_.UsesNetwork();
 }
 
+void ScriptHost::SendRequest(const std::string& url, const std::string& method,
+                             const std::string& mimeType, const std::vector<uint8_t>& body) {
+    if (movie_.onRequest)
+        movie_.onRequest(url, method, mimeType, body);
+}
+
 // ---- Tree
 
 ClipId ScriptHost::Parent(ClipId clip) {

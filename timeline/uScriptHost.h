@@ -51,6 +51,8 @@ class ScriptHost : public avm1::Host {
     void GetUrl(const std::string& url, const std::string& target, int method) override;
     double TimeMs() override;
     bool LocalWithNetwork() override;
+    void SendRequest(const std::string& url, const std::string& method, const std::string& mimeType,
+                     const std::vector<uint8_t>& body) override;
     avm1::ClipId Root() override { return kRoot; }
     avm1::ClipId Parent(avm1::ClipId clip) override;
     avm1::ClipId Child(avm1::ClipId clip, const std::string& name, bool caseSensitive) override;
