@@ -83,6 +83,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallSecurity(*this);
     InstallNetConnection(*this);
     InstallSharedObject(*this);
+    InstallFileReference(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

@@ -265,6 +265,7 @@ void InstallPrintJob(Runtime& rt);
 void InstallSecurity(Runtime& rt);
 void InstallNetConnection(Runtime& rt);
 void InstallSharedObject(Runtime& rt);
+void InstallFileReference(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 
