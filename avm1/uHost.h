@@ -98,6 +98,9 @@ class Host {
                              const std::string& mimeType, const std::vector<uint8_t>& body) {
         (void)url, (void)method, (void)mimeType, (void)body;
     }
+    // A socket connection the movie asks for. None is ever opened; the
+    // host may log the attempt, which then fails.
+    virtual void ConnectSocket(const std::string& host, int port) { (void)host, (void)port; }
 
     // --- Clips ---
     virtual ClipId Level(int level) { return level == 0 ? Root() : 0; }

@@ -84,6 +84,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallNetConnection(*this);
     InstallSharedObject(*this);
     InstallFileReference(*this);
+    InstallXmlSocket(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

@@ -266,6 +266,7 @@ void InstallSecurity(Runtime& rt);
 void InstallNetConnection(Runtime& rt);
 void InstallSharedObject(Runtime& rt);
 void InstallFileReference(Runtime& rt);
+void InstallXmlSocket(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

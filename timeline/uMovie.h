@@ -69,6 +69,8 @@ class Movie {
     std::function<void(const std::string&, const std::string&, const std::string&,
                        const std::vector<uint8_t>&)>
         onRequest;
+    // Socket connections scripts ask for (host, port); never opened.
+    std::function<void(const std::string&, int)> onSocket;
 
     // Runs the next frame (the first call shows frame 1).
     void Advance();

@@ -62,6 +62,10 @@ MoviePlayer::MoviePlayer() : impl_(std::make_unique<Impl>()) {
         if (OnRequest)
             OnRequest(url, method, mime, body);
     };
+    impl_->movie.onSocket = [this](const std::string& host, int port) {
+        if (OnSocket)
+            OnSocket(host, port);
+    };
 }
 
 MoviePlayer::~MoviePlayer() = default;

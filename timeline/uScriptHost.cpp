@@ -269,6 +269,11 @@ void ScriptHost::SendRequest(const std::string& url, const std::string& method,
         movie_.onRequest(url, method, mimeType, body);
 }
 
+void ScriptHost::ConnectSocket(const std::string& host, int port) {
+    if (movie_.onSocket)
+        movie_.onSocket(host, port);
+}
+
 // ---- Tree
 
 ClipId ScriptHost::Parent(ClipId clip) {

@@ -53,6 +53,7 @@ class ScriptHost : public avm1::Host {
     bool LocalWithNetwork() override;
     void SendRequest(const std::string& url, const std::string& method, const std::string& mimeType,
                      const std::vector<uint8_t>& body) override;
+    void ConnectSocket(const std::string& host, int port) override;
     avm1::ClipId Root() override { return kRoot; }
     avm1::ClipId Parent(avm1::ClipId clip) override;
     avm1::ClipId Child(avm1::ClipId clip, const std::string& name, bool caseSensitive) override;

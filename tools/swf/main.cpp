@@ -198,8 +198,13 @@ int Run(int argc, char** argv) {
         if (!Open(player, path))
             return 2;
         player.OnTrace = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
-        if (logRequests)
+        if (logRequests) {
             player.OnRequest = PrintRequest;
+            player.OnSocket = [](const std::string& host, int port) {
+                std::printf("Navigator::connect_socket\n    Host: %s; Port: %d\n", host.c_str(),
+                            port);
+            };
+        }
         if (fscommands)
             player.OnFSCommand = [](const std::string& cmd, const std::string& args) {
                 std::printf("fscommand %s %s\n", cmd.c_str(), args.c_str());
