@@ -18,7 +18,11 @@ struct NetHost : FakeHost {
         std::vector<uint8_t> body;
     };
     std::vector<Request> requests;
+    std::vector<std::string> sockets;
     bool network = false;
+    void ConnectSocket(const std::string& host, int port) override {
+        sockets.push_back(host + ":" + std::to_string(port));
+    }
     void SendRequest(const std::string& url, const std::string& method, const std::string& mime,
                      const std::vector<uint8_t>& body) override {
         requests.push_back({url, method, mime, body});
@@ -257,4 +261,75 @@ TEST(SoundOwner, FoundAgainByPathOnEachCall) {
     n.Call(s, "setVolume", {Value::Num(5)}); // out of reach: dropped
     n.host.clips[mc].name = "mc";
     EXPECT_EQ(n.rt.ToNumber(n.Call(s, "getVolume")), 40);
+}
+
+namespace {
+
+// Handlers that trace their own name and their first argument.
+Value Record(Runtime& rt, Object* self, const Value&, Args& args) {
+    rt.host().Trace(rt.ToString(self->extra[0]) + " " + rt.ToString(Arg(args, 0)));
+    return Value::Undef();
+}
+
+Object* Listener(Net& n, std::initializer_list<const char*> events) {
+    Object* l = n.Plain();
+    for (const char* e : events) {
+        Object* f = n.rt.NewNative(Record);
+        f->extra.push_back(Value::Str(e));
+        n.rt.SetMember(l, e, Value::Obj(f));
+    }
+    return l;
+}
+
+Object* Filter(Net& n, const char* description, const char* extension) {
+    Object* f = n.Plain();
+    if (description)
+        n.rt.SetMember(f, "description", Value::Str(description));
+    if (extension)
+        n.rt.SetMember(f, "extension", Value::Str(extension));
+    return f;
+}
+
+} // namespace
+
+TEST(FileDialogs, FiltersCheckedOneDialogAtATimeAndItIsCancelled) {
+    Net n;
+    Value net = n.rt.GetMember(n.Global("flash"), "net");
+    Args none;
+    Value list = n.rt.Construct(n.rt.GetMember(net, "FileReferenceList"), none);
+    Value file = n.rt.Construct(n.rt.GetMember(net, "FileReference"), none);
+    n.Call(file, "addListener", {Value::Obj(Listener(n, {"onCancel", "onSelect"}))});
+    auto browse = [&](const Value& target, Args args) {
+        return n.rt.ToBoolean(n.Call(target, "browse", args));
+    };
+    auto filters = [&](std::vector<Value> v) { return Value::Obj(n.rt.MakeArray(v)); };
+    EXPECT_FALSE(browse(list, {filters({})}));
+    EXPECT_FALSE(browse(list, {Value::Str("*.txt")}));
+    EXPECT_FALSE(browse(list, {filters({Value::Str("not a filter")})}));
+    EXPECT_FALSE(browse(list, {filters({Value::Obj(Filter(n, "Text", nullptr))})}));
+    EXPECT_FALSE(browse(list, {filters({Value::Obj(Filter(n, "", "*.txt"))})}));
+    // Fields only inherited do not count.
+    Object* inherits = n.rt.NewObject(Filter(n, "Text", "*.txt"));
+    EXPECT_FALSE(browse(list, {filters({Value::Obj(inherits)})}));
+
+    EXPECT_TRUE(browse(file, {filters({Value::Obj(Filter(n, "Text", "*.txt"))})}));
+    EXPECT_FALSE(browse(list, {})); // the dialog is still open
+    EXPECT_FALSE(n.rt.ToBoolean(n.Call(file, "upload", {Value::Str("http://example.org/")})));
+    n.rt.Tick();
+    EXPECT_EQ(n.host.traces, (std::vector<std::string>{"onCancel " + n.rt.ToString(file)}));
+    EXPECT_TRUE(browse(list, {})); // closed: another may open
+    EXPECT_TRUE(n.host.requests.empty());
+}
+
+TEST(XmlSocket, ConnectionsAreOnlyToldAndThenFail) {
+    Net n;
+    Value socket = n.New("XMLSocket");
+    n.rt.SetMember(socket.AsObject(), "onConnect",
+                   Value::Obj(Listener(n, {"onConnect"})->Find("onConnect")->value.AsObject()));
+    EXPECT_TRUE(n.Call(socket, "connect", {Value::Null(), Value::Num(1024)}).AsBool());
+    n.Call(socket, "connect", {Value::Str("example.com"), Value::Num(1e9)});
+    EXPECT_EQ(n.host.sockets, (std::vector<std::string>{"localhost:1024", "example.com:0"}));
+    n.Call(socket, "send", {Value::Str("hello")});
+    n.rt.Tick();
+    EXPECT_EQ(n.host.traces, (std::vector<std::string>{"onConnect false", "onConnect false"}));
 }
