@@ -162,7 +162,8 @@ void Amf0Writer::WriteObject(Object* o) {
         U8(kUndefined);
         return;
     }
-    if (refs_.size() < 0xFFFF)
+    // Dates are written whole each time; the others can be referred to.
+    if (refs_.size() < 0xFFFF && o->kind != ObjKind::Date)
         refs_.emplace(o, static_cast<uint16_t>(refs_.size()));
     ++depth_;
     if (o->kind == ObjKind::Date) {

@@ -12,7 +12,8 @@ namespace {
 // Bounds the table of objects a movie can open.
 constexpr size_t kMaxSharedObjects = 1000;
 
-// Natives keep the table of open objects in extra[0].
+// Natives keep the table of open objects in extra[0]: its extra holds
+// key, object, key, object... (keys compare exactly, in every version).
 Object* Table(Object* self) {
     return self && !self->extra.empty() ? self->extra[0].AsObject() : nullptr;
 }
@@ -34,18 +35,19 @@ Value GetLocal(Runtime& rt, Object* self, const Value&, Args& args) {
     if (!table || args.empty() || !ValidName(name))
         return Value::Null();
     std::string path = Arg(args, 1).IsNullish() ? std::string() : rt.ToString(Arg(args, 1));
-    // The key is kept as a script property name: it must not fold case.
-    const std::string key = "so:" + path + "/" + name;
-    for (Property* p : table->OwnInOrder())
-        if (p->name == key)
-            return p->value;
-    if (table->OwnCount() >= kMaxSharedObjects)
+    const std::string key = path + "/" + name;
+    std::vector<Value>& open = table->extra;
+    for (size_t i = 0; i + 1 < open.size(); i += 2)
+        if (open[i].AsString() == key)
+            return open[i + 1];
+    if (open.size() / 2 >= kMaxSharedObjects)
         return Value::Null();
     Object* ctor = self->extra.size() > 1 ? self->extra[1].AsObject() : nullptr;
     Object* proto = ctor ? rt.GetMember(ctor, "prototype").AsObject() : nullptr;
     Object* so = rt.NewObject(proto ? proto : rt.objectProto);
     so->Put("data", Value::Obj(rt.NewPlain()), kDontDelete);
-    table->Put(key, Value::Obj(so));
+    open.push_back(Value::Str(key));
+    open.push_back(Value::Obj(so));
     return Value::Obj(so);
 }
 

@@ -204,6 +204,13 @@ TEST(SharedObject, KeptInMemoryPerNameAndPath) {
     EXPECT_EQ(n.rt.ToNumber(n.rt.GetMember(n.rt.GetMember(again, "data"), "score")), 7);
     for (const char* bad : {"", "a b", "a:b", "x?y"})
         EXPECT_TRUE(n.Call(so, "getLocal", {Value::Str(bad)}).IsNull()) << bad;
+    // Names are exact even where script names fold case.
+    Net v6(6);
+    Value so6 = v6.Global("SharedObject");
+    Value upper = v6.Call(so6, "getLocal", {Value::Str("Prefs")});
+    Value lower = v6.Call(so6, "getLocal", {Value::Str("prefs")});
+    EXPECT_NE(upper.AsObject(), lower.AsObject());
+    EXPECT_EQ(v6.Call(so6, "getLocal", {Value::Str("Prefs")}).AsObject(), upper.AsObject());
     // The table of open objects is bounded.
     int made = 0;
     for (int i = 0; i < 1100; ++i)
