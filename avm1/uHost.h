@@ -94,6 +94,18 @@ class Host {
         width = 550;
         height = 400;
     }
+    // The sandbox of a movie played from a local file: its file header says
+    // whether it asked for the network instead of local files.
+    virtual bool LocalWithNetwork() { return false; }
+    // A request the movie makes (a remoting call). The engine never sends
+    // anything and no answer comes back; the host may log what was asked.
+    virtual void SendRequest(const std::string& url, const std::string& method,
+                             const std::string& mimeType, const std::vector<uint8_t>& body) {
+        (void)url, (void)method, (void)mimeType, (void)body;
+    }
+    // A socket connection the movie asks for. None is ever opened; the
+    // host may log the attempt, which then fails.
+    virtual void ConnectSocket(const std::string& host, int port) { (void)host, (void)port; }
 
     // --- Clips ---
     virtual ClipId Level(int level) { return level == 0 ? Root() : 0; }

@@ -80,6 +80,13 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallTextField(*this);
     InstallStage(*this);
     InstallLoading(*this);
+    InstallExternalInterface(*this);
+    InstallPrintJob(*this);
+    InstallSecurity(*this);
+    InstallNetConnection(*this);
+    InstallSharedObject(*this);
+    InstallFileReference(*this);
+    InstallXmlSocket(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

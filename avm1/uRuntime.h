@@ -293,6 +293,15 @@ void InstallTextField(Runtime& rt);
 void InstallStage(Runtime& rt); // after the stubs: replaces their Stage
 // loadMovie, loadVariables, MovieClipLoader, and the loads of LoadVars and XML.
 void InstallLoading(Runtime& rt);
+// After the stubs: the classes that talk to the outside world, answered as
+// a sandboxed local player answers them.
+void InstallExternalInterface(Runtime& rt);
+void InstallPrintJob(Runtime& rt);
+void InstallSecurity(Runtime& rt);
+void InstallNetConnection(Runtime& rt);
+void InstallSharedObject(Runtime& rt);
+void InstallFileReference(Runtime& rt);
+void InstallXmlSocket(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

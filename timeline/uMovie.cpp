@@ -109,6 +109,7 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     exports_.clear();
     initDone_.clear();
     bool haveBackground = false;
+    useNetwork_ = false;
     ScriptBudget budget = budget_;
     int frame = 0;
     for (const swf::Tag& tag : file_.Tags()) {
@@ -131,6 +132,10 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
                     exportFrames_[Lower(name)] = frame;
                 }
             }
+        } else if (tag.code == swf::tags::FileAttributes) {
+            swf::Reader r = tag.Read();
+            const uint8_t flags = r.U8();
+            useNetwork_ = !r.Overrun() && (flags & 0x01);
         } else if (tag.code == swf::tags::ScriptLimits) {
             swf::Reader r = tag.Read();
             const int depth = r.U16();

@@ -86,6 +86,12 @@ class Movie {
 
     std::function<void(const std::string&, const std::string&)> onFSCommand;
     std::function<void(const std::string&)> onTrace;
+    // Requests scripts make (url, method, mime type, body); never sent.
+    std::function<void(const std::string&, const std::string&, const std::string&,
+                       const std::vector<uint8_t>&)>
+        onRequest;
+    // Socket connections scripts ask for (host, port); never opened.
+    std::function<void(const std::string&, int)> onSocket;
 
     // Runs the next frame (the first call shows frame 1).
     void Advance();
@@ -111,6 +117,8 @@ class Movie {
 
     // ---- For the script host ----
     avm1::Runtime* Scripts() { return rt_.get(); }
+    // The file attributes asked for network access rather than local files.
+    bool UsesNetwork() const { return useNetwork_; }
     double TimeMs() const { return timeMs_; }
     raster::Point Pointer() const { return pointer_; }
     void EmitTrace(const std::string& line);
@@ -229,6 +237,7 @@ class Movie {
     raster::Rgba background_{255, 255, 255, 255};
     bool loop_ = true;
     bool opened_ = false;
+    bool useNetwork_ = false;
     uint64_t framesRun_ = 0;
     uint64_t tick_ = 0;
     uint64_t instanceCount_ = 0; // for the names of unnamed instances

@@ -57,6 +57,15 @@ MoviePlayer::MoviePlayer() : impl_(std::make_unique<Impl>()) {
         if (OnTrace)
             OnTrace(line);
     };
+    impl_->movie.onRequest = [this](const std::string& url, const std::string& method,
+                                    const std::string& mime, const std::vector<uint8_t>& body) {
+        if (OnRequest)
+            OnRequest(url, method, mime, body);
+    };
+    impl_->movie.onSocket = [this](const std::string& host, int port) {
+        if (OnSocket)
+            OnSocket(host, port);
+    };
 }
 
 MoviePlayer::~MoviePlayer() = default;

@@ -73,6 +73,12 @@ class MoviePlayer {
     std::function<void(const std::string& command, const std::string& args)> OnFSCommand;
     // Called for every trace line.
     std::function<void(const std::string& line)> OnTrace;
+    // A request the movie's scripts made; nothing is sent, this only tells.
+    std::function<void(const std::string& url, const std::string& method,
+                       const std::string& mimeType, const std::vector<uint8_t>& body)>
+        OnRequest;
+    // A socket connection the movie asked for; none is opened.
+    std::function<void(const std::string& host, int port)> OnSocket;
 
     // Runs the next frame: the first call shows frame 1. Does nothing when
     // not loaded or stopped at the end without looping.

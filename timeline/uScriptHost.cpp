@@ -306,6 +306,21 @@ void ScriptHost::StageSize(double& width, double& height) {
     height = (static_cast<double>(r.yMax) - r.yMin) / 20;
 }
 
+bool ScriptHost::LocalWithNetwork() {
+    return movie_.UsesNetwork();
+}
+
+void ScriptHost::SendRequest(const std::string& url, const std::string& method,
+                             const std::string& mimeType, const std::vector<uint8_t>& body) {
+    if (movie_.onRequest)
+        movie_.onRequest(url, method, mimeType, body);
+}
+
+void ScriptHost::ConnectSocket(const std::string& host, int port) {
+    if (movie_.onSocket)
+        movie_.onSocket(host, port);
+}
+
 // ---- Tree
 
 ClipId ScriptHost::Parent(ClipId clip) {

@@ -54,6 +54,10 @@ class ScriptHost : public avm1::Host {
     void GetUrl(const std::string& url, const std::string& target, int method) override;
     double TimeMs() override;
     void StageSize(double& width, double& height) override;
+    bool LocalWithNetwork() override;
+    void SendRequest(const std::string& url, const std::string& method, const std::string& mimeType,
+                     const std::vector<uint8_t>& body) override;
+    void ConnectSocket(const std::string& host, int port) override;
     avm1::ClipId Root() override { return kRoot; }
     avm1::ClipId Level(int level) override;
     avm1::ClipId Parent(avm1::ClipId clip) override;

@@ -84,6 +84,21 @@ int Frames(const std::string& toml) {
     return frames > 0 ? frames : 1;
 }
 
+// log_fetch = true in the top-level table.
+bool LogsRequests(const std::string& toml) {
+    std::istringstream in(toml);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line[0] == '[')
+            break;
+        line.erase(std::remove_if(line.begin(), line.end(), [](char c) { return c == ' '; }),
+                   line.end());
+        if (line == "log_fetch=true")
+            return true;
+    }
+    return false;
+}
+
 enum class Outcome { Pass, Fail, Crash, Hang };
 
 Outcome Run(const std::string& tool, const std::string& dir, std::string& got) {
@@ -115,6 +130,9 @@ Outcome Run(const std::string& tool, const std::string& dir, std::string& got) {
             argv.push_back("--input");
             argv.push_back(input.c_str());
         }
+        // Cases that list the requests a movie makes expect them in the log.
+        if (LogsRequests(toml))
+            argv.push_back("--log-requests");
         argv.push_back(nullptr);
         execv(tool.c_str(), const_cast<char* const*>(argv.data()));
         _exit(127);

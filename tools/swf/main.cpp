@@ -2,12 +2,12 @@
 //
 //   zembra-swf info MOVIE
 //   zembra-swf render MOVIE --frame N --out FILE.png [--width W --height H]
-//   zembra-swf run MOVIE --frames N [--input FILE.json] [--no-fscommands]
+//   zembra-swf run MOVIE --frames N [--input FILE.json] [--no-fscommands] [--log-requests]
 //
 // `run` prints every trace line and every FSCommand ("fscommand CMD ARGS")
 // in order (--no-fscommands: the traces alone, as the conformance logs
 // hold them); an input script is replayed between frames, up to each
-// "Wait".
+// "Wait". --log-requests: also the requests scripts make (never sent).
 //
 // Exit codes: 0 ok, 1 usage, 2 the movie cannot be played, 3 output error.
 #include <algorithm>
@@ -35,7 +35,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: zembra-swf info MOVIE\n"
                  "       zembra-swf render MOVIE --frame N --out FILE.png [--width W --height H]\n"
-                 "       zembra-swf run MOVIE --frames N [--input FILE.json] [--no-fscommands]\n");
+                 "       zembra-swf run MOVIE --frames N [--input FILE.json] [--no-fscommands]\n"
+                 "                      [--log-requests]\n");
     return 1;
 }
 
@@ -113,6 +114,16 @@ size_t Replay(MoviePlayer& player, const std::vector<zembra::swftool::InputEvent
     return next;
 }
 
+// The request a script made, in the conformance logs' form.
+void PrintRequest(const std::string& url, const std::string& method, const std::string& mime,
+                  const std::vector<uint8_t>& body) {
+    std::printf("Navigator::fetch:\n  URL: %s\n  Method: %s\n  Mime-Type: %s\n  Body: [",
+                url.c_str(), method.c_str(), mime.c_str());
+    for (size_t i = 0; i < body.size(); ++i)
+        std::printf(i ? ", %02X" : "%02X", body[i]);
+    std::printf("]\n");
+}
+
 int Run(int argc, char** argv) {
     if (argc < 3)
         return Usage();
@@ -120,11 +131,15 @@ int Run(int argc, char** argv) {
     const std::string path = argv[2];
     long frame = -1, frames = -1, width = 0, height = 0;
     std::string out, input;
-    bool fscommands = true;
+    bool fscommands = true, logRequests = false;
     for (int i = 3; i < argc; ++i) {
         const std::string opt = argv[i];
         if (opt == "--no-fscommands") {
             fscommands = false;
+            continue;
+        }
+        if (opt == "--log-requests") {
+            logRequests = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -189,6 +204,13 @@ int Run(int argc, char** argv) {
         if (!Open(player, path))
             return 2;
         player.OnTrace = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
+        if (logRequests) {
+            player.OnRequest = PrintRequest;
+            player.OnSocket = [](const std::string& host, int port) {
+                std::printf("Navigator::connect_socket\n    Host: %s; Port: %d\n", host.c_str(),
+                            port);
+            };
+        }
         if (fscommands)
             player.OnFSCommand = [](const std::string& cmd, const std::string& args) {
                 std::printf("fscommand %s %s\n", cmd.c_str(), args.c_str());
