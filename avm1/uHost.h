@@ -212,6 +212,12 @@ class Host {
     }
     // The movie's embedded fonts for text measured without a field.
     virtual const text::FontSource* Fonts() { return nullptr; }
+    // The characters of the static texts placed directly in the clip, in
+    // depth order, one entry per line of text (TextSnapshot).
+    virtual std::vector<std::u16string> StaticTextLines(ClipId clip) {
+        (void)clip;
+        return {};
+    }
 };
 
 } // namespace zembra::avm1

@@ -78,6 +78,8 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallStubs(*this);
     InstallGeom(*this);
     InstallTextField(*this);
+    InstallTextSnapshot(*this);
+    InstallStyleSheet(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

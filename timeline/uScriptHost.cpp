@@ -205,6 +205,37 @@ const text::FontSource* ScriptHost::Fonts() {
     return movie_.Fonts();
 }
 
+std::vector<std::u16string> ScriptHost::StaticTextLines(ClipId clip) {
+    std::vector<std::u16string> lines;
+    SpriteInstance* s = Instance(clip);
+    if (!s)
+        return lines;
+    const chars::Dictionary& dict = movie_.Dictionary();
+    for (const auto& [depth, obj] : s->children) {
+        (void)depth;
+        if (!obj.character || obj.character->kind != chars::Kind::Text)
+            continue;
+        const auto* text = static_cast<const chars::TextChar*>(obj.character);
+        // Each text starts a line, and so does each run that moves down.
+        bool first = true;
+        double y = 0;
+        for (const chars::TextRun& run : text->runs) {
+            if (first || run.y != y)
+                lines.emplace_back();
+            first = false;
+            y = run.y;
+            const chars::Character* c = dict.Get(run.fontId);
+            const auto* font = c && c->kind == chars::Kind::Font
+                                   ? static_cast<const chars::FontChar*>(c)
+                                   : nullptr;
+            for (const chars::TextGlyph& g : run.glyphs)
+                if (font && g.index < font->codes.size())
+                    lines.back() += static_cast<char16_t>(font->codes[g.index]);
+        }
+    }
+    return lines;
+}
+
 avm1::ClipKind ScriptHost::KindOf(ClipId clip) {
     Place p;
     if (!Find(clip, p))
