@@ -435,7 +435,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
         e->align = r.U8();
         e->leftMargin = r.U16();
         e->rightMargin = r.U16();
-        e->indent = r.U16();
+        e->indent = r.S16(); // signed: a hanging indent is negative
         e->leading = r.S16();
     }
     e->variable = r.String(version_);

@@ -418,6 +418,10 @@ double ScriptHost::GetProperty(ClipId clip, ClipProp prop) {
             return 0;
         double x0, y0, x1, y1;
         MapRect(obj->matrix, local, x0, y0, x1, y1);
+        if (obj->textField) {
+            // A field's turned frame lands on whole twips.
+            x0 = std::round(x0), y0 = std::round(y0), x1 = std::round(x1), y1 = std::round(y1);
+        }
         return (prop == ClipProp::Width ? x1 - x0 : y1 - y0) / 20;
     }
     case ClipProp::HighQuality:
@@ -506,12 +510,11 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
     case ClipProp::Width:
     case ClipProp::Height: {
         if (text::TextField* field = obj.textField.get()) {
-            // A field changes its own size, not its scale.
-            const ScriptTransform& t = Transform(obj);
-            const double scale = (prop == ClipProp::Width ? t.xscale : t.yscale) / 100;
-            if (!std::isfinite(number) || scale == 0)
+            // A field changes its own size, not its scale; the size is
+            // taken as given, whatever the field's scale.
+            if (!std::isfinite(number))
                 return;
-            const double size = std::max(0.0, std::min(number / std::fabs(scale), 1e6));
+            const double size = std::max(0.0, std::min(number, 1e6));
             if (prop == ClipProp::Width)
                 field->SetSize(size, field->Height());
             else
