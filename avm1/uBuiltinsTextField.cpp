@@ -484,12 +484,13 @@ Value FieldGet(Runtime& rt, Object* self, const Value& thisv, Args&) {
     }
     switch (self->nativeTag) {
     case pGridFitType:
-        return Value::Str("pixel");
+        return Value::Str(m->gridFitType);
     case pAntiAliasType:
-        return Value::Str("normal");
+        return Value::Str(m->antiAliasType);
     case pThickness:
+        return Value::Num(m->thickness);
     case pSharpness:
-        return Value::Num(0);
+        return Value::Num(m->sharpness);
     case pFilters:
         return Value::Obj(rt.NewArray());
     case pScroll:
@@ -591,6 +592,26 @@ Value SetFieldProperty(Runtime& rt, Object* self, ClipId id, text::TextField* m,
         double d = number();
         if ((m = fresh()))
             m->SetHScroll(std::isfinite(d) ? ToInt32(d) : 0);
+        break;
+    }
+    case pAntiAliasType:
+    case pGridFitType: {
+        // Other names leave the setting as it was.
+        const std::string s = rt.ToString(v);
+        if (!(m = fresh()))
+            break;
+        if (self->nativeTag == pAntiAliasType && (s == "normal" || s == "advanced"))
+            m->antiAliasType = s;
+        else if (self->nativeTag == pGridFitType &&
+                 (s == "none" || s == "pixel" || s == "subpixel"))
+            m->gridFitType = s;
+        break;
+    }
+    case pThickness:
+    case pSharpness: {
+        const double d = number();
+        if ((m = fresh()))
+            (self->nativeTag == pThickness ? m->thickness : m->sharpness) = d;
         break;
     }
     case pBorderColor:
@@ -870,7 +891,8 @@ Value CreateTextField(Runtime& rt, Object*, const Value& thisv, Args& args) {
     std::string name = StrArg(rt, args, 0);
     double d = NumArg(rt, args, 1), x = NumArg(rt, args, 2), y = NumArg(rt, args, 3);
     double w = NumArg(rt, args, 4), h = NumArg(rt, args, 5);
-    auto fin = [](double v) { return std::isfinite(v) ? v : 0.0; };
+    // The rectangle is whole pixels, cut toward zero.
+    auto fin = [](double v) { return std::isfinite(v) ? std::trunc(v) : 0.0; };
     int depth = std::isfinite(d) ? static_cast<int>(std::max(-2e9, std::min(d, 2e9))) : 0;
     ClipId id = rt.host().CreateTextField(o->clip, name, depth, fin(x), fin(y), fin(w), fin(h));
     if (!id || rt.version() < 8)

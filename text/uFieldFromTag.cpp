@@ -44,6 +44,13 @@ void InitFromEditText(TextField& f, const chars::EditTextChar& def, const chars:
     f.selectable = !def.noSelect;
     f.maxChars = def.maxLength;
     f.variable = def.variable;
+    if (def.hasTextSettings) {
+        static const char* const fits[] = {"none", "pixel", "subpixel"};
+        f.antiAliasType = def.advancedAntiAlias ? "advanced" : "normal";
+        f.gridFitType = fits[def.gridFit < 3 ? def.gridFit : 1];
+        f.thickness = def.thickness;
+        f.sharpness = def.sharpness;
+    }
     if (def.html)
         f.SetHtmlText(def.text);
     else

@@ -514,7 +514,7 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
             // taken as given, whatever the field's scale.
             if (!std::isfinite(number))
                 return;
-            const double size = std::max(0.0, std::min(number, 1e6));
+            const double size = std::max(0.0, std::min(std::trunc(number * 20) / 20, 1e6));
             if (prop == ClipProp::Width)
                 field->SetSize(size, field->Height());
             else
