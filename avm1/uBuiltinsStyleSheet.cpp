@@ -11,7 +11,8 @@ namespace zembra::avm1 {
 namespace {
 
 constexpr size_t kMaxCssSelectors = 4096;
-constexpr size_t kMaxCssProperties = 4096;
+// Properties over all styles read (each selector of a list holds its own).
+constexpr size_t kMaxCssProperties = 65536;
 
 bool IsWhite(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
@@ -65,6 +66,7 @@ struct CssRule {
 bool ParseCss(const std::u16string& css, std::vector<CssRule>& out) {
     const size_t n = css.size();
     size_t pos = 0;
+    size_t total = 0;
     auto skipWhite = [&] {
         while (pos < n && IsWhite(css[pos]))
             ++pos;
@@ -113,7 +115,9 @@ bool ParseCss(const std::u16string& css, std::vector<CssRule>& out) {
             if (comma == std::u16string::npos)
                 comma = selectors.size();
             const std::u16string sel = Trim(selectors.substr(from, comma - from));
-            if (sel.empty() || HasInnerWhite(sel) || out.size() >= kMaxCssSelectors)
+            total += props.size();
+            if (sel.empty() || HasInnerWhite(sel) || out.size() >= kMaxCssSelectors ||
+                total > kMaxCssProperties)
                 return false;
             out.push_back(CssRule{sel, props});
             from = comma + 1;

@@ -1,7 +1,9 @@
 // TextSnapshot: the characters of a clip's static texts as they were when
 // the snapshot was taken, to read and search. Selection of static text is
 // not drawn, so the selection methods answer as for nothing selected.
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "avm1/uBuiltinUtil.h"
 #include "text/uUtf16.h"
@@ -110,15 +112,18 @@ Value FindText(Runtime& rt, Object*, const Value& thisv, Args& args) {
     const Snapshot s = Read(o);
     if (needle.empty() || from < 0 || from >= static_cast<double>(s.text.size()))
         return Value::Num(-1);
-    for (size_t i = static_cast<size_t>(from); i + needle.size() <= s.text.size(); ++i) {
-        size_t k = 0;
-        while (k < needle.size() &&
-               (exact ? s.text[i + k] == needle[k] : Fold(s.text[i + k]) == Fold(needle[k])))
-            ++k;
-        if (k == needle.size())
-            return Value::Num(static_cast<double>(i));
+    std::u16string hay = s.text, pattern = needle;
+    if (!exact) {
+        for (char16_t& c : hay)
+            c = Fold(c);
+        for (char16_t& c : pattern)
+            c = Fold(c);
     }
-    return Value::Num(-1);
+    // A skip-table search: long texts and patterns stay near linear.
+    const auto begin = hay.begin() + static_cast<std::ptrdiff_t>(from);
+    const auto at = std::search(begin, hay.end(),
+                                std::boyer_moore_horspool_searcher(pattern.begin(), pattern.end()));
+    return Value::Num(at == hay.end() ? -1 : static_cast<double>(at - hay.begin()));
 }
 
 Value False(Runtime&, Object*, const Value&, Args&) {

@@ -143,3 +143,24 @@ TEST(StyleSheetBuiltin, StylesAreCopiesAndTransformMakesFormats) {
     f.Call(sheet, "clear");
     EXPECT_TRUE(f.Call(sheet, "getStyle", {S("x")}).IsNull());
 }
+
+TEST(StyleSheetBuiltin, TooManyPropertiesOverAllSelectorsAreRefused) {
+    // 300 selectors sharing 300 properties would be 90000 properties kept.
+    std::string css;
+    for (int i = 0; i < 300; ++i)
+        css += (i ? ",s" : "s") + std::to_string(i);
+    css += "{";
+    for (int i = 0; i < 300; ++i)
+        css += "p" + std::to_string(i) + ":1;";
+    css += "}";
+    Fixture f;
+    Value sheet = f.Sheet();
+    EXPECT_FALSE(f.Call(sheet, "parseCSS", {Value::Str(css)}).AsBool());
+    EXPECT_EQ(f.Str(f.rt.GetMember(f.Call(sheet, "getStyleNames"), "length")), "0");
+    // A long search pattern is no slower than a short one.
+    f.host.lines = {std::u16string(100000, u'a') + u"b"};
+    Value ts = f.Snapshot();
+    EXPECT_EQ(f.Str(f.Call(ts, "findText",
+                           {N(0), Value::Str(std::string(50000, 'A') + "B"), Value::Bool(false)})),
+              "50000");
+}
