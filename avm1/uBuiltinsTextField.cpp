@@ -2,6 +2,7 @@
 // read and change the host's text field models (text/) through Host.
 #include "avm1/uBuiltinsTextField.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -290,7 +291,9 @@ Value GetTextExtent(Runtime& rt, Object*, const Value& thisv, Args& args) {
     field.SetWordWrap(wrap);
     field.SetMultiline(true);
     field.SetText(text::ToUtf16(StrArg(rt, args, 0)));
+    // A bare object: no prototype, so not even Object's methods.
     Object* r = rt.NewPlain();
+    r->proto = nullptr;
     double ascent = 0, descent = 0;
     if (!field.Lines().empty()) {
         ascent = field.Lines().front().ascent;
@@ -356,6 +359,20 @@ void ReadVariable(Runtime& rt, ClipId field, text::TextField& m, bool bindInitia
 }
 
 // ---------------------------------------------------------------- TextField
+
+// Autosizing to the right or the centre moves the field's left edge: the
+// move goes to the field's position, where scripts read it.
+void KeepAutoSizeMove(Runtime& rt, ClipId id, double xBefore) {
+    text::TextField* m = rt.host().TextFieldModel(id);
+    if (!m || m->x == xBefore || !std::isfinite(m->x))
+        return;
+    const double shift = m->x - xBefore;
+    m->x = xBefore;
+    const double scale = rt.host().GetProperty(id, ClipProp::XScale) / 100;
+    const double x = rt.host().GetProperty(id, ClipProp::X);
+    if (std::isfinite(scale) && std::isfinite(x))
+        rt.host().SetProperty(id, ClipProp::X, x + shift * scale, "");
+}
 
 enum FieldProp {
     pGridFitType,
@@ -467,12 +484,13 @@ Value FieldGet(Runtime& rt, Object* self, const Value& thisv, Args&) {
     }
     switch (self->nativeTag) {
     case pGridFitType:
-        return Value::Str("pixel");
+        return Value::Str(m->gridFitType);
     case pAntiAliasType:
-        return Value::Str("normal");
+        return Value::Str(m->antiAliasType);
     case pThickness:
+        return Value::Num(m->thickness);
     case pSharpness:
-        return Value::Num(0);
+        return Value::Num(m->sharpness);
     case pFilters:
         return Value::Obj(rt.NewArray());
     case pScroll:
@@ -540,12 +558,20 @@ Value FieldGet(Runtime& rt, Object* self, const Value& thisv, Args&) {
     }
 }
 
+Value SetFieldProperty(Runtime& rt, Object* self, ClipId id, text::TextField* m, const Value& v);
+
 Value FieldSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     text::TextField* m = Model(rt, thisv);
     if (!m)
         return Value::Undef();
     ClipId id = FieldId(thisv);
-    const Value& v = Arg(args, 0);
+    const double xBefore = m->x;
+    Value result = SetFieldProperty(rt, self, id, m, Arg(args, 0));
+    KeepAutoSizeMove(rt, id, xBefore);
+    return result;
+}
+
+Value SetFieldProperty(Runtime& rt, Object* self, ClipId id, text::TextField* m, const Value& v) {
     // Conversions may run script that removes the field: convert first.
     auto boolean = [&] { return rt.ToBoolean(v); };
     auto number = [&] { return rt.ToNumber(v); };
@@ -553,8 +579,12 @@ Value FieldSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
     switch (self->nativeTag) {
     case pScroll: {
         double d = number();
-        if ((m = fresh()) && std::isfinite(d))
-            m->SetScroll(ToInt32(d));
+        if ((m = fresh()) && std::isfinite(d)) {
+            // The line is counted from 0 in 32 bits: the lowest integer
+            // wraps round to the highest and scrolls to the end.
+            const int32_t fromZero = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(d)) - 1u);
+            m->SetScroll(fromZero < 0 ? 1 : std::min(fromZero, INT_MAX - 1) + 1);
+        }
         break;
     }
     case pHScroll: {
@@ -562,6 +592,26 @@ Value FieldSet(Runtime& rt, Object* self, const Value& thisv, Args& args) {
         double d = number();
         if ((m = fresh()))
             m->SetHScroll(std::isfinite(d) ? ToInt32(d) : 0);
+        break;
+    }
+    case pAntiAliasType:
+    case pGridFitType: {
+        // Other names leave the setting as it was.
+        const std::string s = rt.ToString(v);
+        if (!(m = fresh()))
+            break;
+        if (self->nativeTag == pAntiAliasType && (s == "normal" || s == "advanced"))
+            m->antiAliasType = s;
+        else if (self->nativeTag == pGridFitType &&
+                 (s == "none" || s == "pixel" || s == "subpixel"))
+            m->gridFitType = s;
+        break;
+    }
+    case pThickness:
+    case pSharpness: {
+        const double d = number();
+        if ((m = fresh()))
+            (self->nativeTag == pThickness ? m->thickness : m->sharpness) = d;
         break;
     }
     case pBorderColor:
@@ -755,8 +805,11 @@ Value SetTextFormat(Runtime& rt, Object*, const Value& thisv, Args& args) {
     size_t b, e;
     Range(rt, args, n - 1, m->Length(), b, e);
     text::TextFormat f = ToFormat(rt, fo);
-    if ((m = Model(rt, thisv)))
+    if ((m = Model(rt, thisv))) {
+        const double xBefore = m->x;
         m->SetTextFormat(b, e, f);
+        KeepAutoSizeMove(rt, FieldId(thisv), xBefore);
+    }
     return Value::Undef();
 }
 
@@ -784,9 +837,11 @@ Value ReplaceText(Runtime& rt, Object*, const Value& thisv, Args& args) {
     text::TextField* m = Model(rt, thisv);
     if (!m || !(b >= 0) || !(e >= 0) || !std::isfinite(b) || !std::isfinite(e))
         return Value::Undef();
+    const double xBefore = m->x;
     m->ReplaceText(static_cast<size_t>(std::min(b, 1e12)), static_cast<size_t>(std::min(e, 1e12)),
                    text::ToUtf16(s));
     WriteVariable(rt, FieldId(thisv), *m);
+    KeepAutoSizeMove(rt, FieldId(thisv), xBefore);
     return Value::Undef();
 }
 
@@ -798,8 +853,10 @@ Value ReplaceSel(Runtime& rt, Object*, const Value& thisv, Args& args) {
     if (!m)
         return Value::Undef();
     // Without a selection the text goes at the end.
+    const double xBefore = m->x;
     m->ReplaceText(m->Length(), m->Length(), text::ToUtf16(s));
     WriteVariable(rt, FieldId(thisv), *m);
+    KeepAutoSizeMove(rt, FieldId(thisv), xBefore);
     return Value::Undef();
 }
 
@@ -834,7 +891,8 @@ Value CreateTextField(Runtime& rt, Object*, const Value& thisv, Args& args) {
     std::string name = StrArg(rt, args, 0);
     double d = NumArg(rt, args, 1), x = NumArg(rt, args, 2), y = NumArg(rt, args, 3);
     double w = NumArg(rt, args, 4), h = NumArg(rt, args, 5);
-    auto fin = [](double v) { return std::isfinite(v) ? v : 0.0; };
+    // The rectangle is whole pixels, cut toward zero.
+    auto fin = [](double v) { return std::isfinite(v) ? std::trunc(v) : 0.0; };
     int depth = std::isfinite(d) ? static_cast<int>(std::max(-2e9, std::min(d, 2e9))) : 0;
     ClipId id = rt.host().CreateTextField(o->clip, name, depth, fin(x), fin(y), fin(w), fin(h));
     if (!id || rt.version() < 8)

@@ -260,6 +260,12 @@ class Host {
         (void)clip;
         return 0;
     }
+    // The characters of the static texts placed directly in the clip, in
+    // depth order, one entry per line of text (TextSnapshot).
+    virtual std::vector<std::u16string> StaticTextLines(ClipId clip) {
+        (void)clip;
+        return {};
+    }
 };
 
 } // namespace zembra::avm1

@@ -87,6 +87,8 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallSharedObject(*this);
     InstallFileReference(*this);
     InstallXmlSocket(*this);
+    InstallTextSnapshot(*this);
+    InstallStyleSheet(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

@@ -302,6 +302,8 @@ void InstallNetConnection(Runtime& rt);
 void InstallSharedObject(Runtime& rt);
 void InstallFileReference(Runtime& rt);
 void InstallXmlSocket(Runtime& rt);
+void InstallTextSnapshot(Runtime& rt);
+void InstallStyleSheet(Runtime& rt); // after TextField: TextField.StyleSheet
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

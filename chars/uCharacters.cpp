@@ -204,6 +204,19 @@ bool Dictionary::Define(const swf::Tag& tag) {
     case swf::tags::DefineEditText:
         DefineEditText(r);
         return true;
+    case 74: { // CSMTextSettings: how an edit text is anti-aliased
+        const uint16_t id = r.U16();
+        const uint8_t flags = r.U8();
+        const double thickness = r.F32(), sharpness = r.F32();
+        if (auto* e = As<EditTextChar>(id, Kind::EditText); e && !r.Overrun()) {
+            e->hasTextSettings = true;
+            e->advancedAntiAlias = (flags >> 6) == 1;
+            e->gridFit = (flags >> 3) & 7;
+            e->thickness = thickness;
+            e->sharpness = sharpness;
+        }
+        return true;
+    }
     case swf::tags::DefineSprite: {
         const uint16_t id = r.U16();
         auto s = std::make_shared<SpriteChar>();
@@ -325,7 +338,8 @@ void Dictionary::DefineFont23(swf::Reader& r, int fontVersion) {
     if (codeOffset <= tableAvail) {
         swf::Reader cr(tableStart + codeOffset, tableAvail - codeOffset);
         for (size_t i = 0; i < f->glyphs.size(); ++i)
-            f->codes.push_back(wideCodes ? cr.U16() : cr.U8()); // the flag rules, in DefineFont3 too
+            f->codes.push_back(wideCodes ? cr.U16()
+                                         : cr.U8()); // the flag rules, in DefineFont3 too
         if (f->hasLayout) {
             f->ascent = cr.U16();
             f->descent = cr.U16();
@@ -435,7 +449,7 @@ void Dictionary::DefineEditText(swf::Reader& r) {
         e->align = r.U8();
         e->leftMargin = r.U16();
         e->rightMargin = r.U16();
-        e->indent = r.U16();
+        e->indent = r.S16(); // signed: a hanging indent is negative
         e->leading = r.S16();
     }
     e->variable = r.String(version_);

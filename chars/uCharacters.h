@@ -92,6 +92,10 @@ struct EditTextChar : Character {
     double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
     std::string variable;
     std::string text; // UTF-8 as stored (HTML markup included when html)
+    // From a CSMTextSettings tag for the field.
+    bool hasTextSettings = false, advancedAntiAlias = false;
+    int gridFit = 0; // 0 none, 1 pixel, 2 subpixel
+    double thickness = 0, sharpness = 0;
 };
 
 struct SpriteChar : Character {

@@ -1,5 +1,7 @@
 #include "text/uFieldFromTag.h"
 
+#include <cmath>
+
 #include "chars/uCharacters.h"
 #include "text/uUtf16.h"
 
@@ -24,10 +26,11 @@ void InitFromEditText(TextField& f, const chars::EditTextChar& def, const chars:
     nf.color = (static_cast<uint32_t>(def.color.r) << 16) | (def.color.g << 8) | def.color.b;
     static const Align aligns[] = {Align::Left, Align::Right, Align::Center, Align::Justify};
     nf.align = aligns[def.align & 3];
-    nf.leftMargin = def.leftMargin / 20;
-    nf.rightMargin = def.rightMargin / 20;
-    nf.indent = def.indent / 20;
-    nf.leading = def.leading / 20;
+    // Formats keep whole pixels.
+    nf.leftMargin = std::nearbyint(def.leftMargin / 20);
+    nf.rightMargin = std::nearbyint(def.rightMargin / 20);
+    nf.indent = std::nearbyint(def.indent / 20);
+    nf.leading = std::nearbyint(def.leading / 20);
     f.SetNewTextFormat(nf);
     f.SetSize(def.bounds.Width() / 20, def.bounds.Height() / 20);
     f.SetMultiline(def.multiline);
@@ -41,6 +44,13 @@ void InitFromEditText(TextField& f, const chars::EditTextChar& def, const chars:
     f.selectable = !def.noSelect;
     f.maxChars = def.maxLength;
     f.variable = def.variable;
+    if (def.hasTextSettings) {
+        static const char* const fits[] = {"none", "pixel", "subpixel"};
+        f.antiAliasType = def.advancedAntiAlias ? "advanced" : "normal";
+        f.gridFitType = fits[def.gridFit < 3 ? def.gridFit : 1];
+        f.thickness = def.thickness;
+        f.sharpness = def.sharpness;
+    }
     if (def.html)
         f.SetHtmlText(def.text);
     else

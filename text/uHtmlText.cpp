@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "text/uUtf16.h"
 
@@ -263,8 +264,11 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
     };
     std::vector<Open> stack;
     stack.push_back(Open{"", base, nullptr, TextFormat()});
-    std::string pending; // UTF-8 text in the current format
-    bool lastWasSpace = false;
+    std::optional<TextFormat> lastFont; // the format of the last FONT closed
+    std::string pending;                // UTF-8 text in the current format
+    // Condensed white space in version 8 movies: none at the start of a line.
+    const bool dropLeading = options.condenseWhite && !options.legacy;
+    bool lastWasSpace = dropLeading;
     auto flush = [&] {
         if (!pending.empty())
             out.Append(ToUtf16(pending), stack.back().format);
@@ -272,16 +276,19 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
     };
     auto breakLine = [&] {
         pending += '\r';
-        lastWasSpace = false;
+        lastWasSpace = dropLeading;
     };
     // The text since the last tag, to drop when it is only white space.
     size_t nodeStart = 0;
     size_t nodeTextStart = out.text.size();
     bool nodeHasContent = false;
     auto endNode = [&] {
-        if ((options.legacy || options.condenseWhite) && !nodeHasContent &&
-            out.text.size() == nodeTextStart)
+        if (options.legacy && !nodeHasContent && out.text.size() == nodeTextStart) {
             pending.resize(std::min(pending.size(), nodeStart));
+            // Older movies start over after white space they dropped.
+            if (options.legacy)
+                lastWasSpace = false;
+        }
     };
     size_t i = 0;
     while (i < html.size()) {
@@ -355,17 +362,27 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
             continue;
         flush();
         if (closing) {
+            // B, I and U close only when innermost; otherwise the close is
+            // dropped and the style goes on.
+            const bool style = name == "b" || name == "i" || name == "u";
+            if (style && stack.back().name != name)
+                continue;
             for (size_t k = stack.size(); k-- > 1;) {
                 if (stack[k].name != name)
                     continue;
-                // A paragraph's break takes the format of the paragraph's
-                // last closed child, else the paragraph's own.
+                // A list item's break takes the item's format; a
+                // paragraph's the last FONT closed so far, in any
+                // paragraph, else the text's base format.
                 if ((name == "p" || name == "li") && options.multiline) {
-                    TextFormat f = stack[k].lastChild ? stack[k].lastChildFormat : stack[k].format;
+                    TextFormat f = name == "li" ? stack[k].format
+                                   : lastFont   ? *lastFont
+                                                : stack[0].format;
                     MergeParagraph(f, stack[k].format);
                     out.Append(u"\r", f);
-                    lastWasSpace = false;
+                    lastWasSpace = dropLeading;
                 }
+                if (name == "font")
+                    lastFont = stack[k].format;
                 stack[k - 1].lastChildFormat = stack[k].format;
                 stack[k - 1].lastChild = &stack[k - 1].lastChildFormat;
                 stack.resize(k);
@@ -402,11 +419,12 @@ StyledText ReadHtml(const std::string& html, const TextFormat& base, const HtmlO
                 if (a.first == "face")
                     f.font = v;
                 else if (a.first == "size") {
+                    // Whole points from 1 to 127; "+N" and "-N" are relative.
                     double s = std::atof(v.c_str());
                     if (!v.empty() && (v[0] == '+' || v[0] == '-'))
                         s += f.size.value_or(12);
-                    if (s > 0 && s < 10000)
-                        f.size = std::round(s);
+                    if (v.find_first_of("0123456789") != std::string::npos && std::isfinite(s))
+                        f.size = std::max(1.0, std::min(127.0, std::trunc(s)));
                 } else if (a.first == "color" && !v.empty() && v[0] == '#') {
                     f.color =
                         static_cast<uint32_t>(std::strtoul(v.c_str() + 1, nullptr, 16)) & 0xFFFFFFu;

@@ -27,8 +27,10 @@ struct StyledText {
 };
 
 struct HtmlOptions {
-    bool multiline = true;      // closing </p>, <br> and </li> break the text
-    bool condenseWhite = false; // runs of white space read as one space
+    bool multiline = true; // closing </p>, <br> and </li> break the text
+    // Runs of white space read as one space; from version 8 on, none at
+    // the start of a line.
+    bool condenseWhite = false;
     // Movies before version 8: text between tags that is only white space
     // is dropped, and FONT's KERNING and LETTERSPACING are not read.
     bool legacy = false;

@@ -386,10 +386,12 @@ void TextField::Layout() const {
             TextLine line;
             line.begin = lineStart;
             line.end = lineEnd;
-            // Trailing spaces of a wrapped line take no room.
+            // Trailing spaces of a wrapped line take no room, except in
+            // left-aligned text, where they count in the line's width.
+            const bool trimSpaces = pf.align.value_or(Align::Left) != Align::Left;
             size_t vis = lineEnd;
             double trimmed = w;
-            while (lineEnd < pEnd && vis > lineStart && t[vis - 1] == u' ') {
+            while (trimSpaces && lineEnd < pEnd && vis > lineStart && t[vis - 1] == u' ') {
                 --vis;
                 trimmed -= metricsAt(vis).Advance(t[vis]) + spacing;
             }

@@ -57,6 +57,10 @@ class TextField {
     bool restrictSet = false;
     std::string variable;
     int64_t tabIndex = -1; // 0 .. 2^32-1; -1: unset
+    // How the text is anti-aliased: kept for scripts; drawing is the same.
+    std::string antiAliasType = "normal"; // "normal", "advanced"
+    std::string gridFitType = "pixel";    // "none", "pixel", "subpixel"
+    double thickness = 0, sharpness = 0;
 
     // The movie's file version: html reading differs before version 8.
     void SetMovieVersion(int version) { legacyHtml_ = version < 8; }

@@ -832,8 +832,11 @@ DisplayObject* Movie::NewScriptObject(avm1::ClipId parent, int depth, SpriteInst
 
 avm1::ClipId Movie::DuplicateClip(avm1::ClipId clip, const std::string& name, int depth) {
     ScriptHost::Place src;
-    if (!host_->Find(clip, src) || !src.obj || !src.owner || !src.obj->sprite)
+    if (!host_->Find(clip, src) || !src.obj || !src.owner ||
+        (!src.obj->sprite && !src.obj->textField))
         return 0;
+    // Text fields start over: from their tag, or empty when a script made them.
+    const bool scriptField = src.obj->textField && !src.obj->character;
     // Copied first: the new object may take the place of the original.
     DisplayObject copy;
     copy.characterId = src.obj->characterId;
@@ -848,7 +851,7 @@ avm1::ClipId Movie::DuplicateClip(avm1::ClipId clip, const std::string& name, in
     copy.scriptMoved = src.obj->scriptMoved;
     // The copy gets its own copy of what the original drew.
     std::shared_ptr<Drawing> drawing;
-    if (src.obj->sprite->drawing)
+    if (src.obj->sprite && src.obj->sprite->drawing)
         drawing = std::make_shared<Drawing>(*src.obj->sprite->drawing);
     const avm1::ClipId parent = src.owner->clipId;
     SpriteInstance* owner = nullptr;
@@ -862,6 +865,14 @@ avm1::ClipId Movie::DuplicateClip(avm1::ClipId clip, const std::string& name, in
     InitObject(*owner, key, *obj);
     if (obj->sprite)
         obj->sprite->drawing = std::move(drawing);
+    if (scriptField) {
+        auto field = std::make_shared<text::TextField>();
+        field->SetFontSource(&fonts_);
+        field->SetMovieVersion(Header().version);
+        field->SetSize(0, 0);
+        obj->textField = std::move(field);
+        obj->clipId = host_->Register(owner->clipId, key);
+    }
     return obj->clipId;
 }
 
@@ -879,7 +890,10 @@ avm1::ClipId Movie::CreateTextField(avm1::ClipId parent, const std::string& name
     auto field = std::make_shared<text::TextField>();
     field->SetFontSource(&fonts_);
     field->SetMovieVersion(Header().version);
-    field->SetSize(std::max(0.0, std::min(w, 1e6)), std::max(0.0, std::min(h, 1e6)));
+    // A negative size reaches left of or above the field's position.
+    field->SetSize(std::min(std::fabs(w), 1e6), std::min(std::fabs(h), 1e6));
+    field->x = std::max(-1e6, std::min(w, 0.0));
+    field->y = std::max(-1e6, std::min(h, 0.0));
     obj->textField = std::move(field);
     obj->clipId = host_->Register(owner->clipId, depth + kScriptDepthBase);
     return obj->clipId;

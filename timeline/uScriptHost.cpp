@@ -209,6 +209,37 @@ const text::FontSource* ScriptHost::Fonts() {
     return movie_.Fonts();
 }
 
+std::vector<std::u16string> ScriptHost::StaticTextLines(ClipId clip) {
+    std::vector<std::u16string> lines;
+    SpriteInstance* s = Instance(clip);
+    if (!s)
+        return lines;
+    const chars::Dictionary& dict = movie_.Dictionary();
+    for (const auto& [depth, obj] : s->children) {
+        (void)depth;
+        if (!obj.character || obj.character->kind != chars::Kind::Text)
+            continue;
+        const auto* text = static_cast<const chars::TextChar*>(obj.character);
+        // Each text starts a line, and so does each run that moves down.
+        bool first = true;
+        double y = 0;
+        for (const chars::TextRun& run : text->runs) {
+            if (first || run.y != y)
+                lines.emplace_back();
+            first = false;
+            y = run.y;
+            const chars::Character* c = dict.Get(run.fontId);
+            const auto* font = c && c->kind == chars::Kind::Font
+                                   ? static_cast<const chars::FontChar*>(c)
+                                   : nullptr;
+            for (const chars::TextGlyph& g : run.glyphs)
+                if (font && g.index < font->codes.size())
+                    lines.back() += static_cast<char16_t>(font->codes[g.index]);
+        }
+    }
+    return lines;
+}
+
 avm1::ClipKind ScriptHost::KindOf(ClipId clip) {
     Place p;
     if (!Find(clip, p))
@@ -465,6 +496,10 @@ double ScriptHost::GetProperty(ClipId clip, ClipProp prop) {
             return 0;
         double x0, y0, x1, y1;
         MapRect(obj->matrix, local, x0, y0, x1, y1);
+        if (obj->textField) {
+            // A field's turned frame lands on whole twips.
+            x0 = std::round(x0), y0 = std::round(y0), x1 = std::round(x1), y1 = std::round(y1);
+        }
         return (prop == ClipProp::Width ? x1 - x0 : y1 - y0) / 20;
     }
     case ClipProp::HighQuality:
@@ -555,12 +590,11 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
     case ClipProp::Width:
     case ClipProp::Height: {
         if (text::TextField* field = obj.textField.get()) {
-            // A field changes its own size, not its scale.
-            const ScriptTransform& t = Transform(obj);
-            const double scale = (prop == ClipProp::Width ? t.xscale : t.yscale) / 100;
-            if (!std::isfinite(number) || scale == 0)
+            // A field changes its own size, not its scale; the size is
+            // taken as given, whatever the field's scale.
+            if (!std::isfinite(number))
                 return;
-            const double size = std::max(0.0, std::min(number / std::fabs(scale), 1e6));
+            const double size = std::max(0.0, std::min(std::trunc(number * 20) / 20, 1e6));
             if (prop == ClipProp::Width)
                 field->SetSize(size, field->Height());
             else

@@ -88,6 +88,7 @@ class ScriptHost : public avm1::Host {
     avm1::ClipId CreateTextField(avm1::ClipId parent, const std::string& name, int depth, double x,
                                  double y, double w, double h) override;
     const text::FontSource* Fonts() override;
+    std::vector<std::u16string> StaticTextLines(avm1::ClipId clip) override;
     void ConvertPoint(avm1::ClipId clip, double& x, double& y, bool toGlobal) override;
     bool Bounds(avm1::ClipId clip, avm1::ClipId space, double& xMin, double& yMin, double& xMax,
                 double& yMax) override;

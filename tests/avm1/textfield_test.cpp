@@ -179,3 +179,42 @@ TEST(TextFieldBuiltins, AFieldRemovedWhileASetterConvertsIsLeftAlone) {
     f.Set(tf, "borderColor", Value::Obj(evil));
     EXPECT_TRUE(f.host.fields.empty());
 }
+
+TEST(TextFieldBuiltins, RenderingSettingsKeepKnownNamesAndAnyNumber) {
+    Fixture f;
+    Value tf = f.Field("t");
+    EXPECT_EQ(f.Str(f.Get(tf, "antiAliasType")), "normal");
+    f.Set(tf, "antiAliasType", S("advanced"));
+    f.Set(tf, "antiAliasType", S("aaaaa"));
+    EXPECT_EQ(f.Str(f.Get(tf, "antiAliasType")), "advanced");
+    f.Set(tf, "gridFitType", S("subpixel"));
+    f.Set(tf, "gridFitType", S("SUBPIXEL"));
+    EXPECT_EQ(f.Str(f.Get(tf, "gridFitType")), "subpixel");
+    f.Set(tf, "sharpness", N(-539));
+    f.Set(tf, "thickness", S("x"));
+    EXPECT_EQ(f.Str(f.Get(tf, "sharpness")), "-539");
+    EXPECT_EQ(f.Str(f.Get(tf, "thickness")), "NaN");
+}
+
+TEST(TextFieldBuiltins, ScrollCountsInThirtyTwoBitsAndAutoSizeMovesTheField) {
+    Fixture f;
+    Value tf = f.Field("t");
+    ClipId id = tf.AsObject()->clip;
+    f.host.SetProperty(id, ClipProp::XScale, 100, "");
+    f.Set(tf, "text", S("1\r2\r3\r4\r5\r6\r7\r8"));
+    const double max = f.rt.ToNumber(f.Get(tf, "maxscroll"));
+    ASSERT_GT(max, 1);
+    // The lowest 32-bit integer wraps to the end, the next one does not.
+    f.Set(tf, "scroll", N(767100486418432.0));
+    EXPECT_EQ(f.rt.ToNumber(f.Get(tf, "scroll")), max);
+    f.Set(tf, "scroll", N(767100486418433.0));
+    EXPECT_EQ(f.rt.ToNumber(f.Get(tf, "scroll")), 1);
+    // Growing to the left moves the field by what it grew; its own
+    // rectangle stays where it was.
+    const double x0 = f.host.GetProperty(id, ClipProp::X);
+    const double w0 = f.host.fields[id]->Width();
+    f.Set(tf, "autoSize", S("right"));
+    const double grown = f.host.fields[id]->Width() - w0;
+    EXPECT_DOUBLE_EQ(f.host.GetProperty(id, ClipProp::X), x0 - grown);
+    EXPECT_DOUBLE_EQ(f.host.fields[id]->x, 10); // as created
+}

@@ -345,3 +345,84 @@ TEST(TextFieldLayout, ScrollLimits) {
     f.SetHScroll(50);
     EXPECT_EQ(f.HScroll(), 0); // nothing to scroll
 }
+
+TEST(TextFieldLayout, WrappedLinesKeepTheirTrailingSpaceOnlyWhenLeftAligned) {
+    // _sans at 12: "aaaa" is 26.64 px and a space 3.3 px, so two words
+    // never share a line of 30 px.
+    auto widest = [](Align a) {
+        TextField f;
+        TextFormat nf;
+        nf.font = "_sans";
+        nf.align = a;
+        f.SetNewTextFormat(nf);
+        f.SetSize(4 + 30, 100);
+        f.SetWordWrap(true);
+        f.SetText(U("aaaa aaaa"));
+        EXPECT_EQ(f.Lines().size(), 2u);
+        return f.Lines().front().width;
+    };
+    const double left = widest(Align::Left), right = widest(Align::Right);
+    EXPECT_NEAR(left - right, 3.3, 0.05);
+    EXPECT_DOUBLE_EQ(right, widest(Align::Center));
+}
+
+// ---- Html paragraph breaks and odd markup
+
+TEST(HtmlRead, ParagraphBreaksTakeTheLastClosedFontAndItemsTheirOwn) {
+    HtmlOptions o;
+    auto breakColor = [&](const std::string& html, size_t at) {
+        StyledText t = ReadHtml(html, Base(), o);
+        EXPECT_LT(at, t.text.size());
+        size_t pos = 0;
+        for (const FormatSpan& s : t.spans) {
+            if (at < pos + s.length)
+                return s.format.color.value_or(0xFFFFFFFF);
+            pos += s.length;
+        }
+        return 0xFFFFFFFFu;
+    };
+    // Styles around a paragraph do not reach its break...
+    StyledText b = ReadHtml("<b><p>x</p></b>", Base(), o);
+    ASSERT_EQ(ToUtf8(b.text), "x\r");
+    EXPECT_EQ(b.spans.back().format.bold, false);
+    // ...but the last FONT closed does, even one of an earlier paragraph.
+    EXPECT_EQ(breakColor("<p>a<font color=\"#121212\"></font><p>b</p>", 2), 0x121212u);
+    EXPECT_EQ(breakColor("<p>a</p><font color=\"#131313\"><p>b</p></font>", 3), 0u);
+    // A list item's break is in the item's own format.
+    EXPECT_EQ(breakColor("<li><font color=\"#010101\">t</font></li>", 1), 0u);
+    EXPECT_EQ(breakColor("<font color=\"#010101\"><li>t</li></font>", 1), 0x010101u);
+}
+
+TEST(HtmlRead, StyleClosesOutOfOrderAreDroppedAndSizesAreWholePoints) {
+    HtmlOptions o;
+    StyledText t = ReadHtml("<b>a<i>b</b>c</i>d</b>e", Base(), o);
+    ASSERT_EQ(ToUtf8(t.text), "abcde");
+    std::string styles;
+    for (const FormatSpan& s : t.spans)
+        for (size_t k = 0; k < s.length; ++k)
+            styles += std::string(s.format.bold.value_or(false) ? "B" : "-") +
+                      (s.format.italic.value_or(false) ? "I" : "-") + " ";
+    EXPECT_EQ(styles, "B- BI BI B- -- ");
+    auto size = [&](const std::string& html) {
+        return ReadHtml(html, Base(), o).spans.back().format.size.value_or(-1);
+    };
+    EXPECT_EQ(size("<font size=\"1.9\">x</font>"), 1);
+    EXPECT_EQ(size("<font size=\"256\">x</font>"), 127);
+    EXPECT_EQ(size("<font size=\"0\">x</font>"), 1);
+    EXPECT_EQ(size("<font size=\"-10\">x</font>"), 1); // relative to 6
+    EXPECT_EQ(size("<font size=\"+2.5\">x</font>"), 8);
+    EXPECT_EQ(size("<font size=\"big\">x</font>"), 6); // no number: unchanged
+}
+
+TEST(HtmlRead, CondensedWhiteSpaceStartsNoLineFromVersion8On) {
+    HtmlOptions v8;
+    v8.condenseWhite = true;
+    HtmlOptions v7 = v8;
+    v7.legacy = true;
+    EXPECT_EQ(ToUtf8(ReadHtml(" test ", Base(), v8).text), "test ");
+    EXPECT_EQ(ToUtf8(ReadHtml("<b>test</b> \n", Base(), v8).text), "test ");
+    EXPECT_EQ(ToUtf8(ReadHtml(" <p>a</p>  <p>b</p> ", Base(), v8).text), "a\rb\r");
+    // Older movies drop the white space between tags and start over after it.
+    EXPECT_EQ(ToUtf8(ReadHtml("  <p>  test  </p>  ", Base(), v7).text), " test \r");
+    EXPECT_EQ(ToUtf8(ReadHtml("<b> a </b> <b> b </b> ", Base(), v7).text), " a  b ");
+}
