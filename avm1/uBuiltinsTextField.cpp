@@ -983,4 +983,12 @@ void InitTextFieldObject(Runtime& rt, Object* field) {
         rt.ArrayPush(list, Value::Obj(field));
 }
 
+void StoreTextFieldVariable(Runtime& rt, ClipId field) {
+    try {
+        if (text::TextField* m = rt.host().TextFieldModel(field))
+            WriteVariable(rt, field, *m);
+    } catch (...) {
+    }
+}
+
 } // namespace zembra::avm1

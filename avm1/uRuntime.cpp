@@ -78,6 +78,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallStubs(*this);
     InstallGeom(*this);
     InstallTextField(*this);
+    InstallInput(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

@@ -258,6 +258,8 @@ void InstallSound(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
 void InstallTextField(Runtime& rt);
+// Key and Selection over the host's keyboard and focus.
+void InstallInput(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

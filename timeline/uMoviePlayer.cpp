@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "text/uUtf16.h"
 #include "timeline/uDisplayRenderer.h"
 #include "timeline/uMovie.h"
 
@@ -168,9 +169,23 @@ void MoviePlayer::MouseButton(bool down) {
         impl_->movie.PointerButton(down);
 }
 
-void MoviePlayer::Key(int keyCode, bool down) {
+void MoviePlayer::Key(int keyCode, bool down, uint32_t charCode) {
     if (impl_->loaded)
-        impl_->movie.KeyEvent(keyCode, down);
+        impl_->movie.KeyEvent(keyCode, down, charCode);
+}
+
+void MoviePlayer::TextInput(uint32_t codepoint) {
+    if (impl_->loaded)
+        impl_->movie.TextInput(codepoint);
+}
+
+void MoviePlayer::TextControl(const std::string& command) {
+    if (impl_->loaded)
+        impl_->movie.TextControl(command);
+}
+
+void MoviePlayer::SetClipboardText(const std::string& utf8) {
+    impl_->movie.SetClipboard(text::ToUtf16(utf8));
 }
 
 void MoviePlayer::Render(raster::FrameBuffer& out) {

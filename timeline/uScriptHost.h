@@ -90,6 +90,13 @@ class ScriptHost : public avm1::Host {
     void DrawFillStyle(avm1::ClipId clip, const avm1::DrawFill* fill) override;
     void DrawLineStyle(avm1::ClipId clip, const avm1::DrawLine* line) override;
     void DrawLineFill(avm1::ClipId clip, const avm1::DrawFill& fill) override;
+    bool KeyIsDown(int code) override;
+    int LastKeyCode() override;
+    int LastKeyAscii() override;
+    avm1::ClipId Focus() override;
+    bool SetFocus(avm1::ClipId clip) override;
+    bool TextSelection(int& begin, int& end, int& caret) override;
+    void SetTextSelection(int begin, int end) override;
 
   private:
     struct Ref {

@@ -93,12 +93,23 @@ size_t Replay(MoviePlayer& player, const std::vector<zembra::swftool::InputEvent
         case Type::MouseDown:
         case Type::MouseUp:
             player.MouseMove(e.x, e.y);
-            player.MouseButton(e.type == Type::MouseDown);
+            // Only the main button presses.
+            if (e.button == 0)
+                player.MouseButton(e.type == Type::MouseDown);
             break;
         case Type::KeyDown:
         case Type::KeyUp:
             if (e.keyCode)
-                player.Key(e.keyCode, e.type == Type::KeyDown);
+                player.Key(e.keyCode, e.type == Type::KeyDown, e.codepoint);
+            break;
+        case Type::Text:
+            player.TextInput(e.codepoint);
+            break;
+        case Type::TextControl:
+            player.TextControl(e.text);
+            break;
+        case Type::Clipboard:
+            player.SetClipboardText(e.text);
             break;
         default:
             break;

@@ -1,0 +1,681 @@
+// The keyboard and the focus: which object has the focus, what the Tab key
+// visits, key events to the focused object, listeners and buttons' key
+// conditions, and typing into the focused input field.
+#include <algorithm>
+#include <cmath>
+
+#include "avm1/uBuiltinsTextField.h"
+#include "avm1/uObject.h"
+#include "text/uTextEditing.h"
+#include "text/uUtf16.h"
+#include "timeline/uDrawing.h"
+#include "timeline/uHitTest.h"
+#include "timeline/uMovie.h"
+#include "timeline/uTabOrder.h"
+
+namespace zembra::timeline {
+
+namespace {
+
+// The key number a button's keyPress condition stores for a key: special
+// keys have small numbers, the rest their character.
+int ButtonKeyFor(int code, int ascii) {
+    switch (code) {
+    case 37:
+        return 1; // left
+    case 39:
+        return 2; // right
+    case 36:
+        return 3; // home
+    case 35:
+        return 4; // end
+    case 45:
+        return 5; // insert
+    case 46:
+        return 6; // delete
+    case 8:
+        return 8; // backspace
+    case 13:
+        return 13; // enter
+    case 38:
+        return 14; // up
+    case 40:
+        return 15; // down
+    case 33:
+        return 16; // page up
+    case 34:
+        return 17; // page down
+    case 9:
+        return 18; // tab
+    case 27:
+        return 19; // escape
+    default:
+        break;
+    }
+    return ascii >= 32 && ascii < 127 ? ascii : 0;
+}
+
+// Key.getAscii for a key and the character it typed.
+int AsciiFor(int code, uint32_t ch) {
+    if (ch > 0 && ch < 0x10000)
+        return static_cast<int>(ch);
+    switch (code) {
+    case 8:
+    case 9:
+    case 13:
+    case 27:
+    case 32:
+        return code;
+    case 46:
+        return 127;
+    default:
+        return 0;
+    }
+}
+
+const char* const kButtonHandlers[] = {"onPress",   "onRelease",  "onReleaseOutside", "onRollOver",
+                                       "onRollOut", "onDragOver", "onDragOut"};
+
+} // namespace
+
+int Movie::ScriptFlag(avm1::ClipId clip, const char* name) {
+    if (!clip)
+        return -1;
+    avm1::Object* o = rt_->ClipObject(clip);
+    int guard = 0;
+    for (; o && guard < 64; o = o->proto, ++guard) {
+        const avm1::Property* p = o->Find(name);
+        if (!p)
+            continue;
+        // Accessors are not run here: this may be outside any script.
+        if (p->getter)
+            return -1;
+        const avm1::Value& v = p->value;
+        if (v.IsUndefined())
+            return -1;
+        return rt_->ToBoolean(v) ? 1 : 0;
+    }
+    return -1;
+}
+
+bool Movie::ScriptNumber(avm1::ClipId clip, const char* name, double& out) {
+    avm1::Object* o = clip ? rt_->ClipObject(clip) : nullptr;
+    int guard = 0;
+    for (; o && guard < 64; o = o->proto, ++guard) {
+        const avm1::Property* p = o->Find(name);
+        if (!p)
+            continue;
+        if (p->getter || !p->value.IsNumber())
+            return false;
+        out = p->value.AsNumber();
+        return std::isfinite(out);
+    }
+    return false;
+}
+
+bool Movie::ActsAsButton(avm1::ClipId clip) {
+    // Looked up without running scripts: callers may be walking the
+    // display list.
+    avm1::Object* self = clip ? rt_->ClipObject(clip) : nullptr;
+    for (const char* h : kButtonHandlers) {
+        int guard = 0;
+        for (avm1::Object* o = self; o && guard < 64; o = o->proto, ++guard) {
+            const avm1::Property* p = o->Find(h);
+            if (!p)
+                continue;
+            const avm1::Object* f = p->value.AsObject();
+            if (!p->getter && f && f->IsFunction())
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
+bool Movie::KeyIsDown(int code) const {
+    return code >= 0 && code < 256 && keysDown_[code];
+}
+
+bool Movie::Focusable(avm1::ClipId clip) {
+    if (!clip || clip == ScriptHost::kRoot)
+        return false;
+    ScriptHost::Place place;
+    if (!host_->Find(clip, place) || !place.obj)
+        return false;
+    switch (host_->KindOf(clip)) {
+    case avm1::ClipKind::Button:
+    case avm1::ClipKind::TextField:
+        return true;
+    case avm1::ClipKind::Clip: {
+        const int focusEnabled = ScriptFlag(clip, "focusEnabled");
+        if (focusEnabled >= 0)
+            return focusEnabled == 1;
+        return ActsAsButton(clip) || ScriptFlag(clip, "tabEnabled") == 1;
+    }
+    default:
+        return false;
+    }
+}
+
+avm1::ClipId Movie::Focus() {
+    if (focus_ && !Focusable(focus_))
+        focus_ = 0;
+    return focus_;
+}
+
+bool Movie::SetFocus(avm1::ClipId clip) {
+    if (clip && !Focusable(clip))
+        return false;
+    ChangeFocus(clip);
+    return true;
+}
+
+void Movie::ChangeFocus(avm1::ClipId clip) {
+    const avm1::ClipId old = Focus();
+    if (old == clip)
+        return;
+    focus_ = clip;
+    editState_ = text::EditState();
+    if (clip)
+        if (text::TextField* f = host_->TextFieldModel(clip)) {
+            // A field that takes the focus has all its text selected.
+            editState_.anchor = 0;
+            editState_.caret = f->Length();
+        }
+    const avm1::Value oldV = old ? avm1::Value::Obj(rt_->ClipObject(old)) : avm1::Value::Null();
+    const avm1::Value newV = clip ? avm1::Value::Obj(rt_->ClipObject(clip)) : avm1::Value::Null();
+    if (old)
+        rt_->CallClipMethod(old, "onKillFocus", {newV});
+    if (clip)
+        rt_->CallClipMethod(clip, "onSetFocus", {oldV});
+    rt_->BroadcastTo("Selection", "onSetFocus", {oldV, newV});
+}
+
+void Movie::CollectTabStops(SpriteInstance& s, std::vector<TabStop>& out, int nesting) {
+    if (nesting > kMaxNesting || out.size() >= kMaxDisplayObjects)
+        return;
+    for (auto& [depth, obj] : s.children) {
+        (void)depth;
+        if (!obj.visible || !obj.clipId)
+            continue;
+        const avm1::ClipId id = obj.clipId;
+        const int tabEnabled = ScriptFlag(id, "tabEnabled");
+        bool stop = false;
+        TabStop t;
+        t.id = id;
+        if (obj.textField) {
+            stop = tabEnabled == 1 || (tabEnabled < 0 && obj.textField->input);
+            if (obj.textField->tabIndex >= 0) {
+                t.hasIndex = true;
+                t.index = static_cast<double>(obj.textField->tabIndex);
+            }
+        } else {
+            if (obj.sprite)
+                stop = tabEnabled == 1 || (tabEnabled < 0 && ActsAsButton(id));
+            else if (obj.character && obj.character->kind == chars::Kind::Button)
+                stop = tabEnabled != 0;
+            t.hasIndex = ScriptNumber(id, "tabIndex", t.index);
+        }
+        if (stop) {
+            double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+            if (host_->Bounds(id, ScriptHost::kRoot, x0, y0, x1, y1)) {
+                t.x = x0;
+                t.y = y0;
+            }
+            out.push_back(t);
+        }
+        if (obj.sprite && ScriptFlag(id, "tabChildren") != 0)
+            CollectTabStops(*obj.sprite, out, nesting + 1);
+    }
+}
+
+void Movie::MoveFocusByTab(bool backward) {
+    std::vector<TabStop> stops;
+    CollectTabStops(root_, stops, 0);
+    const avm1::ClipId next = NextTabStop(TabOrder(stops), Focus(), backward);
+    if (next)
+        ChangeFocus(next);
+}
+
+void Movie::PressFocused(bool down) {
+    const avm1::ClipId focus = Focus();
+    if (!focus || ScriptFlag(focus, "enabled") == 0)
+        return;
+    ScriptHost::Place place;
+    if (!host_->Find(focus, place) || !place.obj)
+        return;
+    if (place.obj->character && place.obj->character->kind == chars::Kind::Button) {
+        const auto* button = static_cast<const chars::ButtonChar*>(place.obj->character);
+        const avm1::ClipId owner = place.owner ? place.owner->clipId : 0;
+        const uint16_t condition = down ? 0x0004 : 0x0008;
+        if (owner)
+            for (const chars::ButtonAction& a : button->actions)
+                if (a.conditions & condition)
+                    jobs_.push_back(
+                        {Job::Kind::Code, owner, a.actions.data(), a.actions.size(), {}, false});
+    } else if (!ActsAsButton(focus)) {
+        return;
+    }
+    jobs_.push_back({Job::Kind::Method, focus, nullptr, 0, down ? "onPress" : "onRelease", false});
+}
+
+bool Movie::RunKeyPressButtons(SpriteInstance& s, int buttonKey, int nesting) {
+    if (nesting > kMaxNesting)
+        return false;
+    bool any = false;
+    for (auto& [depth, obj] : s.children) {
+        (void)depth;
+        if (obj.sprite) {
+            any = RunKeyPressButtons(*obj.sprite, buttonKey, nesting + 1) || any;
+            continue;
+        }
+        if (!obj.character || obj.character->kind != chars::Kind::Button || !s.clipId)
+            continue;
+        const auto* button = static_cast<const chars::ButtonChar*>(obj.character);
+        for (const chars::ButtonAction& a : button->actions)
+            if ((a.conditions >> 9) == buttonKey) {
+                jobs_.push_back(
+                    {Job::Kind::Code, s.clipId, a.actions.data(), a.actions.size(), {}, false});
+                any = true;
+            }
+    }
+    return any;
+}
+
+void Movie::KeyEvent(int keyCode, bool down, uint32_t charCode) {
+    if (!opened_)
+        return;
+    const bool repeat = down && KeyIsDown(keyCode);
+    if (keyCode >= 0 && keyCode < 256)
+        keysDown_[keyCode] = down;
+    lastKeyCode_ = keyCode;
+    lastKeyAscii_ = AsciiFor(keyCode, charCode);
+    StartTurn();
+    const avm1::ClipId focus = Focus();
+    if (!down && keyCode == 32 && spacePressed_) {
+        spacePressed_ = false;
+        PressFocused(false);
+        RunQueue();
+    }
+    if (focus && host_->KindOf(focus) != avm1::ClipKind::TextField) {
+        jobs_.push_back(
+            {Job::Kind::Method, focus, nullptr, 0, down ? "onKeyDown" : "onKeyUp", false});
+        RunQueue();
+    }
+    BroadcastClipEvent(down ? clipevents::KeyDown : clipevents::KeyUp, nullptr);
+    RunQueue();
+    rt_->BroadcastTo("Key", down ? "onKeyDown" : "onKeyUp");
+    RunQueue();
+    if (!down)
+        return;
+    swallowText_ = false;
+    if (keyCode == 9) {
+        MoveFocusByTab(KeyIsDown(16));
+        swallowText_ = true;
+        RunQueue();
+        return;
+    }
+    if (keyCode == 32 && !repeat && Focus() &&
+        host_->KindOf(Focus()) != avm1::ClipKind::TextField) {
+        spacePressed_ = true;
+        PressFocused(true);
+        swallowText_ = true;
+        RunQueue();
+        return;
+    }
+    const int buttonKey = ButtonKeyFor(keyCode, lastKeyAscii_);
+    if (buttonKey) {
+        BroadcastClipEvent(clipevents::KeyPress, nullptr, static_cast<uint8_t>(buttonKey));
+        if (RunKeyPressButtons(root_, buttonKey, 0))
+            swallowText_ = true;
+        RunQueue();
+    }
+}
+
+text::TextField* Movie::FocusedInputField() {
+    const avm1::ClipId focus = Focus();
+    if (!focus)
+        return nullptr;
+    text::TextField* f = host_->TextFieldModel(focus);
+    return f && f->input ? f : nullptr;
+}
+
+void Movie::FieldChanged() {
+    const avm1::ClipId focus = Focus();
+    if (!focus)
+        return;
+    StartTurn();
+    avm1::StoreTextFieldVariable(*rt_, focus);
+    const avm1::Value self = avm1::Value::Obj(rt_->ClipObject(focus));
+    rt_->CallClipMethod(focus, "onChanged", {self});
+    if (avm1::Object* o = rt_->ClipObject(focus))
+        rt_->CallObjectMethod(o, "broadcastMessage", {avm1::Value::Str("onChanged"), self});
+    RunQueue();
+}
+
+void Movie::TextInput(uint32_t codepoint) {
+    if (!opened_)
+        return;
+    if (swallowText_) {
+        swallowText_ = false;
+        return;
+    }
+    text::TextField* f = FocusedInputField();
+    if (!f || codepoint == '\t' || codepoint == 0 || codepoint > 0x10FFFF)
+        return;
+    if (codepoint == '\r' || codepoint == '\n') {
+        TextControl("Enter");
+        return;
+    }
+    std::u16string typed;
+    text::AppendCodePoint(typed, codepoint);
+    if (text::InsertTyped(*f, editState_, typed))
+        FieldChanged();
+}
+
+void Movie::TextControl(const std::string& name) {
+    if (!opened_)
+        return;
+    const avm1::ClipId focus = Focus();
+    text::TextField* field = focus ? host_->TextFieldModel(focus) : nullptr;
+    if (!field)
+        return;
+    const bool editable = field->input;
+    bool changed = false;
+    if (name == "Enter") {
+        if (editable && field->Multiline())
+            changed = text::InsertTyped(*field, editState_, u"\r");
+    } else if (name == "Backspace") {
+        changed = editable && text::DeleteBackward(*field, editState_);
+    } else if (name == "Delete") {
+        changed = editable && text::DeleteForward(*field, editState_);
+    } else if (name == "MoveLeft" || name == "MoveRight") {
+        text::MoveCaret(*field, editState_, name == "MoveLeft" ? -1 : 1, false);
+    } else if (name == "MoveLeftLine" || name == "MoveRightLine") {
+        text::MoveCaretToEnd(*field, editState_, name == "MoveRightLine", false);
+    } else if (name == "SelectLeft" || name == "SelectRight") {
+        text::MoveCaret(*field, editState_, name == "SelectLeft" ? -1 : 1, true);
+    } else if (name == "SelectAll") {
+        editState_.anchor = 0;
+        editState_.caret = field->Length();
+    } else if (name == "Copy" || name == "Cut") {
+        // A password field never gives its text away.
+        if (!field->password)
+            clipboard_ = text::SelectedText(*field, editState_);
+        if (name == "Cut" && editable && !field->password)
+            changed = text::DeleteSelection(*field, editState_);
+    } else if (name == "Paste") {
+        if (editable && !clipboard_.empty())
+            changed = text::InsertTyped(*field, editState_, clipboard_);
+    }
+    if (changed)
+        FieldChanged();
+}
+
+bool Movie::TextSelection(int& begin, int& end, int& caret) {
+    const avm1::ClipId focus = Focus();
+    text::TextField* f = focus ? host_->TextFieldModel(focus) : nullptr;
+    if (!f)
+        return false;
+    text::ClampState(*f, editState_);
+    begin = static_cast<int>(std::min(editState_.anchor, editState_.caret));
+    end = static_cast<int>(std::max(editState_.anchor, editState_.caret));
+    caret = static_cast<int>(editState_.caret);
+    return true;
+}
+
+void Movie::SetTextSelection(int begin, int end) {
+    const avm1::ClipId focus = Focus();
+    text::TextField* f = focus ? host_->TextFieldModel(focus) : nullptr;
+    if (!f)
+        return;
+    editState_.anchor = static_cast<size_t>(std::max(0, begin));
+    editState_.caret = static_cast<size_t>(std::max(0, end));
+    text::ClampState(*f, editState_);
+}
+
+void Movie::FocusByPointer(avm1::ClipId textUnderPointer) {
+    if (textUnderPointer) {
+        text::TextField* f = host_->TextFieldModel(textUnderPointer);
+        if (f && f->selectable) {
+            ChangeFocus(textUnderPointer);
+            return;
+        }
+    }
+    if (Focus())
+        ChangeFocus(0);
+}
+
+int Movie::TopmostText(SpriteInstance& s, const raster::Matrix& world, avm1::ClipId& out,
+                       int nesting) {
+    if (nesting > kMaxNesting)
+        return -1;
+    const HitTester hit(dict_);
+    for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
+        DisplayObject& obj = it->second;
+        if (!obj.visible || obj.clipDepth > 0)
+            continue;
+        if (obj.sprite) {
+            const int r = TopmostText(*obj.sprite, world.Concat(obj.matrix), out, nesting + 1);
+            if (r >= 0)
+                return r;
+            continue;
+        }
+        if (!hit.Object(obj, world, pointer_, true))
+            continue;
+        if (obj.textField && obj.clipId) {
+            out = obj.clipId;
+            return 1;
+        }
+        return 0;
+    }
+    if (s.drawing && !s.drawing->Empty()) {
+        raster::Matrix inv;
+        if (world.Invert(inv) && s.drawing->Geometry().HitTest(inv.Apply(pointer_)))
+            return 0;
+    }
+    return -1;
+}
+
+avm1::ClipId Movie::TextFieldUnderPointer() {
+    avm1::ClipId id = 0;
+    return TopmostText(root_, rootProps_.matrix, id, 0) == 1 ? id : 0;
+}
+
+// ---------------------------------------------------------------- pointer
+
+namespace {
+
+constexpr uint32_t kButtonClipEvents =
+    clipevents::Press | clipevents::Release | clipevents::ReleaseOutside | clipevents::RollOver |
+    clipevents::RollOut | clipevents::DragOver | clipevents::DragOut;
+
+uint32_t ClipEventFor(uint16_t condition) {
+    switch (condition) {
+    case 0x0001:
+        return clipevents::RollOver;
+    case 0x0002:
+        return clipevents::RollOut;
+    case 0x0004:
+        return clipevents::Press;
+    case 0x0008:
+        return clipevents::Release;
+    case 0x0010:
+        return clipevents::DragOut;
+    case 0x0020:
+        return clipevents::DragOver;
+    case 0x0040:
+        return clipevents::ReleaseOutside;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+bool Movie::FindMouseTarget(SpriteInstance& s, const raster::Matrix& world, avm1::ClipId& out,
+                            int nesting) {
+    if (nesting > kMaxNesting)
+        return false;
+    // Each child with the mask that cuts it, if any.
+    std::vector<std::pair<DisplayObject*, const DisplayObject*>> order;
+    order.reserve(s.children.size());
+    const DisplayObject* mask = nullptr;
+    int maskTop = 0;
+    for (auto& [depth, obj] : s.children) {
+        if (mask && depth > maskTop)
+            mask = nullptr;
+        if (obj.clipDepth > 0) {
+            mask = &obj;
+            maskTop = obj.clipDepth;
+            continue;
+        }
+        order.emplace_back(&obj, mask);
+    }
+    const HitTester hit(dict_);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        DisplayObject& obj = *it->first;
+        if (!obj.visible || !obj.clipId)
+            continue;
+        if (it->second && !hit.Object(*it->second, world, pointer_, false))
+            continue;
+        const avm1::ClipId id = obj.clipId;
+        if (obj.sprite) {
+            bool button = ActsAsButton(id);
+            for (const ClipEventAction& a : obj.clipActions)
+                button = button || (a.events & kButtonClipEvents) != 0;
+            if (button && ScriptFlag(id, "enabled") != 0) {
+                // What lies inside a clip that acts as a button gets no events.
+                if (hit.Object(obj, world, pointer_, true)) {
+                    out = id;
+                    return true;
+                }
+                continue;
+            }
+            if (FindMouseTarget(*obj.sprite, world.Concat(obj.matrix), out, nesting + 1))
+                return true;
+            continue;
+        }
+        if (obj.character && obj.character->kind == chars::Kind::Button &&
+            ScriptFlag(id, "enabled") != 0 &&
+            hit.ButtonArea(*static_cast<const chars::ButtonChar*>(obj.character),
+                           world.Concat(obj.matrix), pointer_)) {
+            out = id;
+            return true;
+        }
+    }
+    return false;
+}
+
+avm1::ClipId Movie::MouseTarget() {
+    if (!pointerKnown_)
+        return 0;
+    avm1::ClipId id = 0;
+    return FindMouseTarget(root_, raster::Matrix(), id, 0) ? id : 0;
+}
+
+void Movie::ButtonEvent(avm1::ClipId target, uint16_t condition, const char* method) {
+    ScriptHost::Place place;
+    if (!target || !host_->Find(target, place) || !place.obj)
+        return;
+    if (place.obj->character && place.obj->character->kind == chars::Kind::Button) {
+        const auto* button = static_cast<const chars::ButtonChar*>(place.obj->character);
+        const avm1::ClipId owner = place.owner ? place.owner->clipId : 0;
+        // The button's actions live in the dictionary, which outlives any clip.
+        if (owner)
+            for (const chars::ButtonAction& a : button->actions)
+                if (a.conditions & 0x01FF & condition)
+                    jobs_.push_back(
+                        {Job::Kind::Code, owner, a.actions.data(), a.actions.size(), {}, false});
+    } else if (const uint32_t mask = ClipEventFor(condition)) {
+        QueueClipEvent(jobs_, target, place.obj, mask, nullptr);
+    }
+    jobs_.push_back({Job::Kind::Method, target, nullptr, 0, method, false});
+}
+
+void Movie::SetButtonStates(SpriteInstance& s, int nesting) {
+    if (nesting > kMaxNesting)
+        return;
+    for (auto& [depth, obj] : s.children) {
+        (void)depth;
+        if (obj.sprite) {
+            SetButtonStates(*obj.sprite, nesting + 1);
+            continue;
+        }
+        const avm1::ClipId id = obj.clipId;
+        ButtonState state = ButtonState::Up;
+        if (id && id == hoverTarget_)
+            state = pointerDown_ ? (id == pressedButton_ ? ButtonState::Down : ButtonState::Up)
+                                 : ButtonState::Over;
+        obj.buttonState = state;
+    }
+}
+
+void Movie::RefreshMouseTarget() {
+    const avm1::ClipId target = MouseTarget();
+    if (pointerDown_ && pressedButton_) {
+        const bool was = hoverTarget_ == pressedButton_;
+        const bool now = target == pressedButton_;
+        if (was && !now)
+            ButtonEvent(pressedButton_, 0x0010, "onDragOut");
+        else if (!was && now)
+            ButtonEvent(pressedButton_, 0x0020, "onDragOver");
+    } else if (!pointerDown_ && target != hoverTarget_) {
+        if (hoverTarget_)
+            ButtonEvent(hoverTarget_, 0x0002, "onRollOut");
+        if (target)
+            ButtonEvent(target, 0x0001, "onRollOver");
+    }
+    hoverTarget_ = target;
+    SetButtonStates(root_, 0);
+    RunQueue();
+}
+
+void Movie::PointerMove(raster::Point stagePoint) {
+    pointer_ = stagePoint;
+    pointerKnown_ = true;
+    if (!opened_)
+        return;
+    StartTurn();
+    FollowDrag();
+    BroadcastClipEvent(clipevents::MouseMove, "onMouseMove");
+    RunQueue();
+    rt_->BroadcastTo("Mouse", "onMouseMove");
+    RunQueue();
+    RefreshMouseTarget();
+}
+
+void Movie::PointerButton(bool down) {
+    if (!opened_ || !pointerKnown_ || down == pointerDown_)
+        return;
+    StartTurn();
+    pointerDown_ = down;
+    BroadcastClipEvent(down ? clipevents::MouseDown : clipevents::MouseUp,
+                       down ? "onMouseDown" : "onMouseUp");
+    RunQueue();
+    rt_->BroadcastTo("Mouse", down ? "onMouseDown" : "onMouseUp");
+    RunQueue();
+    if (down) {
+        FocusByPointer(TextFieldUnderPointer());
+        RunQueue();
+        const avm1::ClipId target = MouseTarget();
+        hoverTarget_ = target;
+        pressedButton_ = target;
+        if (target)
+            ButtonEvent(target, 0x0004, "onPress");
+    } else {
+        const avm1::ClipId pressed = pressedButton_;
+        pressedButton_ = 0;
+        const avm1::ClipId target = MouseTarget();
+        if (pressed && target == pressed)
+            ButtonEvent(pressed, 0x0008, "onRelease");
+        else if (pressed)
+            ButtonEvent(pressed, 0x0040, "onReleaseOutside");
+        // Released elsewhere: whatever is under the pointer is rolled over next.
+        hoverTarget_ = pressed && target == pressed ? pressed : 0;
+    }
+    RunQueue();
+    RefreshMouseTarget();
+}
+
+} // namespace zembra::timeline
