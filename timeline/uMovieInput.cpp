@@ -3,6 +3,8 @@
 // conditions, and typing into the focused input field.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "avm1/uBuiltinsTextField.h"
 #include "avm1/uObject.h"
@@ -147,10 +149,9 @@ bool Movie::Focusable(avm1::ClipId clip) {
     case avm1::ClipKind::TextField:
         return true;
     case avm1::ClipKind::Clip: {
-        const int focusEnabled = ScriptFlag(clip, "focusEnabled");
-        if (focusEnabled >= 0)
-            return focusEnabled == 1;
-        return ActsAsButton(clip) || ScriptFlag(clip, "tabEnabled") == 1;
+        // Clips that act as buttons always can.
+        return ScriptFlag(clip, "focusEnabled") == 1 || ActsAsButton(clip) ||
+               ScriptFlag(clip, "tabEnabled") == 1;
     }
     default:
         return false;
@@ -204,25 +205,38 @@ void Movie::CollectTabStops(SpriteInstance& s, std::vector<TabStop>& out, int ne
         TabStop t;
         t.id = id;
         if (obj.textField) {
-            stop = tabEnabled == 1 || (tabEnabled < 0 && obj.textField->input);
+            // Only input fields: a dynamic one is never visited.
+            stop = tabEnabled != 0 && obj.textField->input;
             if (obj.textField->tabIndex >= 0) {
                 t.hasIndex = true;
                 t.index = static_cast<double>(obj.textField->tabIndex);
             }
+            // Indexes compare as signed 32-bit numbers.
+            if (t.hasIndex)
+                t.index = static_cast<double>(static_cast<int32_t>(
+                    static_cast<uint32_t>(static_cast<int64_t>(t.index) & 0xFFFFFFFF)));
         } else {
             if (obj.sprite)
                 stop = tabEnabled == 1 || (tabEnabled < 0 && ActsAsButton(id));
             else if (obj.character && obj.character->kind == chars::Kind::Button)
                 stop = tabEnabled != 0;
             t.hasIndex = ScriptNumber(id, "tabIndex", t.index);
+            if (t.hasIndex) {
+                // Indexes compare as signed 32-bit numbers.
+                const double m = std::fmod(std::trunc(t.index), 4294967296.0);
+                const double u = m < 0 ? m + 4294967296.0 : m;
+                t.index = u >= 2147483648.0 ? u - 4294967296.0 : u;
+            }
         }
         if (stop) {
             double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
             if (host_->Bounds(id, ScriptHost::kRoot, x0, y0, x1, y1)) {
-                t.x = x0;
-                t.y = y0;
+                t.x = std::round(x0);
+                t.y = std::round(y0);
             }
             out.push_back(t);
+            if (getenv("ZDBG"))
+                fprintf(stderr, "stop %s %g %g idx %d %g\n", rt_->ClipPath(id, false).c_str(), t.x, t.y, t.hasIndex, t.index);
         }
         if (obj.sprite && ScriptFlag(id, "tabChildren") != 0)
             CollectTabStops(*obj.sprite, out, nesting + 1);
@@ -262,11 +276,12 @@ void Movie::PressFocused(bool down) {
 bool Movie::RunKeyPressButtons(SpriteInstance& s, int buttonKey, int nesting) {
     if (nesting > kMaxNesting)
         return false;
-    bool any = false;
+    // One button takes a key: the first that has it.
     for (auto& [depth, obj] : s.children) {
         (void)depth;
         if (obj.sprite) {
-            any = RunKeyPressButtons(*obj.sprite, buttonKey, nesting + 1) || any;
+            if (RunKeyPressButtons(*obj.sprite, buttonKey, nesting + 1))
+                return true;
             continue;
         }
         if (!obj.character || obj.character->kind != chars::Kind::Button || !s.clipId)
@@ -276,10 +291,10 @@ bool Movie::RunKeyPressButtons(SpriteInstance& s, int buttonKey, int nesting) {
             if ((a.conditions >> 9) == buttonKey) {
                 jobs_.push_back(
                     {Job::Kind::Code, s.clipId, a.actions.data(), a.actions.size(), {}, false});
-                any = true;
+                return true;
             }
     }
-    return any;
+    return false;
 }
 
 void Movie::KeyEvent(int keyCode, bool down, uint32_t charCode) {
@@ -347,9 +362,10 @@ void Movie::FieldChanged() {
     StartTurn();
     avm1::StoreTextFieldVariable(*rt_, focus);
     const avm1::Value self = avm1::Value::Obj(rt_->ClipObject(focus));
-    rt_->CallClipMethod(focus, "onChanged", {self});
-    if (avm1::Object* o = rt_->ClipObject(focus))
-        rt_->CallObjectMethod(o, "broadcastMessage", {avm1::Value::Str("onChanged"), self});
+    // A field is its own first listener.
+    avm1::Object* o = rt_->ClipObject(focus);
+    if (!o || !rt_->CallObjectMethod(o, "broadcastMessage", {avm1::Value::Str("onChanged"), self}))
+        rt_->CallClipMethod(focus, "onChanged", {self});
     RunQueue();
 }
 

@@ -20,8 +20,12 @@ std::vector<uint32_t> TabOrder(const std::vector<TabStop>& stops) {
         });
     std::vector<uint32_t> out;
     out.reserve(chosen.size());
-    for (const TabStop& s : chosen)
-        out.push_back(s.id);
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        // Tab moves on to a later place: others at the same one are never reached.
+        if (!custom && i > 0 && chosen[i].x == chosen[i - 1].x && chosen[i].y == chosen[i - 1].y)
+            continue;
+        out.push_back(chosen[i].id);
+    }
     return out;
 }
 
