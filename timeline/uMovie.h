@@ -238,7 +238,11 @@ class Movie {
     bool ActsAsButton(avm1::ClipId clip);
     bool Focusable(avm1::ClipId clip);
     // Moves the focus (events to both objects and the Selection listeners).
-    void ChangeFocus(avm1::ClipId clip);
+    // byTab: the Tab key moved it (roll events run first, and the focus
+    // stays while the object exists).
+    void ChangeFocus(avm1::ClipId clip, bool byTab = false);
+    // A button, or a clip with button handlers.
+    bool IsButtonLike(avm1::ClipId clip);
     void CollectTabStops(SpriteInstance& s, std::vector<TabStop>& out, int nesting);
     void MoveFocusByTab(bool backward);
     // Space on a focused button or button-like clip presses and releases it.
@@ -274,6 +278,7 @@ class Movie {
     int lastKeyCode_ = 0;
     int lastKeyAscii_ = 0;
     avm1::ClipId focus_ = 0;
+    bool focusByTab_ = false;
     text::EditState editState_;
     bool swallowText_ = false; // the key went to a button or focus: its text is not typed
     bool spacePressed_ = false;

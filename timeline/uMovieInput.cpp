@@ -122,16 +122,21 @@ bool Movie::ActsAsButton(avm1::ClipId clip) {
     for (const char* h : kButtonHandlers) {
         int guard = 0;
         for (avm1::Object* o = self; o && guard < 64; o = o->proto, ++guard) {
-            const avm1::Property* p = o->Find(h);
-            if (!p)
-                continue;
-            const avm1::Object* f = p->value.AsObject();
-            if (!p->getter && f && f->IsFunction())
+            // Present is enough, even when undefined.
+            if (o->Find(h))
                 return true;
-            break;
         }
     }
     return false;
+}
+
+bool Movie::IsButtonLike(avm1::ClipId clip) {
+    ScriptHost::Place place;
+    if (!host_->Find(clip, place) || !place.obj)
+        return false;
+    if (place.obj->character && place.obj->character->kind == chars::Kind::Button)
+        return true;
+    return place.obj->sprite && ActsAsButton(clip);
 }
 
 bool Movie::KeyIsDown(int code) const {
@@ -159,7 +164,11 @@ bool Movie::Focusable(avm1::ClipId clip) {
 }
 
 avm1::ClipId Movie::Focus() {
-    if (focus_ && !Focusable(focus_))
+    if (!focus_)
+        return 0;
+    // What the Tab key chose keeps the focus while it exists.
+    ScriptHost::Place place;
+    if (focusByTab_ ? !host_->Find(focus_, place) || !place.obj : !Focusable(focus_))
         focus_ = 0;
     return focus_;
 }
@@ -171,11 +180,20 @@ bool Movie::SetFocus(avm1::ClipId clip) {
     return true;
 }
 
-void Movie::ChangeFocus(avm1::ClipId clip) {
+void Movie::ChangeFocus(avm1::ClipId clip, bool byTab) {
     const avm1::ClipId old = Focus();
     if (old == clip)
         return;
+    // The focus rolls over buttons as the pointer does; from a script the
+    // roll events wait in the queue, from the keyboard they come first.
+    if (old && IsButtonLike(old))
+        ButtonEvent(old, 0x0002, "onRollOut");
+    if (clip && IsButtonLike(clip))
+        ButtonEvent(clip, 0x0001, "onRollOver");
+    if (byTab)
+        RunQueue();
     focus_ = clip;
+    focusByTab_ = byTab;
     editState_ = text::EditState();
     if (clip)
         if (text::TextField* f = host_->TextFieldModel(clip)) {
@@ -216,11 +234,11 @@ void Movie::CollectTabStops(SpriteInstance& s, std::vector<TabStop>& out, int ne
                 t.index = static_cast<double>(static_cast<int32_t>(
                     static_cast<uint32_t>(static_cast<int64_t>(t.index) & 0xFFFFFFFF)));
         } else {
+            t.hasIndex = ScriptNumber(id, "tabIndex", t.index);
             if (obj.sprite)
-                stop = tabEnabled == 1 || (tabEnabled < 0 && ActsAsButton(id));
+                stop = tabEnabled == 1 || (tabEnabled < 0 && (t.hasIndex || ActsAsButton(id)));
             else if (obj.character && obj.character->kind == chars::Kind::Button)
                 stop = tabEnabled != 0;
-            t.hasIndex = ScriptNumber(id, "tabIndex", t.index);
             if (t.hasIndex) {
                 // Indexes compare as signed 32-bit numbers.
                 const double m = std::fmod(std::trunc(t.index), 4294967296.0);
@@ -245,10 +263,11 @@ void Movie::CollectTabStops(SpriteInstance& s, std::vector<TabStop>& out, int ne
 
 void Movie::MoveFocusByTab(bool backward) {
     std::vector<TabStop> stops;
-    CollectTabStops(root_, stops, 0);
+    if (ScriptFlag(ScriptHost::kRoot, "tabChildren") != 0)
+        CollectTabStops(root_, stops, 0);
     const avm1::ClipId next = NextTabStop(TabOrder(stops), Focus(), backward);
     if (next)
-        ChangeFocus(next);
+        ChangeFocus(next, true);
 }
 
 void Movie::PressFocused(bool down) {
