@@ -79,6 +79,15 @@ Value SelSetSelection(Runtime& rt, Object*, const Value&, Args& args) {
 } // namespace
 
 void InstallInput(Runtime& rt) {
+    // Clips and buttons answer the pointer and show the hand over them
+    // unless told otherwise.
+    for (Object* proto :
+         {rt.clipProto, rt.GetMember(rt.GetMember(rt.global, "Button"), "prototype").AsObject()}) {
+        if (!proto)
+            continue;
+        proto->Put("enabled", Value::Bool(true)); // for..in lists it
+        proto->Put("useHandCursor", Value::Bool(true), kDontEnum);
+    }
     if (Object* key = rt.GetMember(rt.global, "Key").AsObject()) {
         Def(rt, key, "isDown", KeyIsDown);
         Def(rt, key, "isToggled", KeyIsToggled);

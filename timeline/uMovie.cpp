@@ -952,6 +952,7 @@ void Movie::FollowDrag() {
     place.obj->matrix.tx = x;
     place.obj->matrix.ty = y;
     place.obj->scriptMoved = true;
+    dropTarget_ = ClipUnderPointer(dragClip_);
 }
 
 } // namespace zembra::timeline

@@ -135,6 +135,9 @@ class Movie {
     // From scripts: false when the object cannot take the focus.
     bool SetFocus(avm1::ClipId clip);
     bool TextSelection(int& begin, int& end, int& caret);
+    // The yellow rectangle around what has the focus, shown after keys
+    // until the pointer moves: its bounds in stage twips, false when none.
+    bool FocusHighlight(swf::Rect& stageTwips);
     void SetTextSelection(int begin, int end);
 
   private:
@@ -269,6 +272,11 @@ class Movie {
     // Queues a button's actions for a state change and its handler.
     void ButtonEvent(avm1::ClipId target, uint16_t condition, const char* method);
     void SetButtonStates(SpriteInstance& s, int nesting);
+    // The innermost clip drawing something under the pointer, leaving out
+    // `excluded` and what it holds; 0 for none or the main timeline.
+    avm1::ClipId ClipUnderPointer(avm1::ClipId excluded);
+    avm1::ClipId InnermostClipAt(SpriteInstance& s, const raster::Matrix& world,
+                                 avm1::ClipId excluded, int nesting);
     avm1::ClipId hoverTarget_ = 0;
     // 1: the topmost object under the point in `s` is a text field (its
     // handle in `out`), 0: something else is, -1: nothing is.
@@ -279,6 +287,7 @@ class Movie {
     int lastKeyAscii_ = 0;
     avm1::ClipId focus_ = 0;
     bool focusByTab_ = false;
+    bool highlight_ = false; // keys show the focus rectangle, the pointer hides it
     text::EditState editState_;
     bool swallowText_ = false; // the key went to a button or focus: its text is not typed
     bool spacePressed_ = false;

@@ -155,8 +155,7 @@ bool Movie::Focusable(avm1::ClipId clip) {
         return true;
     case avm1::ClipKind::Clip: {
         // Clips that act as buttons always can.
-        return ScriptFlag(clip, "focusEnabled") == 1 || ActsAsButton(clip) ||
-               ScriptFlag(clip, "tabEnabled") == 1;
+        return ScriptFlag(clip, "focusEnabled") == 1 || ActsAsButton(clip);
     }
     default:
         return false;
@@ -254,7 +253,8 @@ void Movie::CollectTabStops(SpriteInstance& s, std::vector<TabStop>& out, int ne
             }
             out.push_back(t);
             if (getenv("ZDBG"))
-                fprintf(stderr, "stop %s %g %g idx %d %g\n", rt_->ClipPath(id, false).c_str(), t.x, t.y, t.hasIndex, t.index);
+                fprintf(stderr, "stop %s %g %g idx %d %g\n", rt_->ClipPath(id, false).c_str(), t.x,
+                        t.y, t.hasIndex, t.index);
         }
         if (obj.sprite && ScriptFlag(id, "tabChildren") != 0)
             CollectTabStops(*obj.sprite, out, nesting + 1);
@@ -324,6 +324,8 @@ void Movie::KeyEvent(int keyCode, bool down, uint32_t charCode) {
         keysDown_[keyCode] = down;
     lastKeyCode_ = keyCode;
     lastKeyAscii_ = AsciiFor(keyCode, charCode);
+    if (down)
+        highlight_ = true;
     StartTurn();
     const avm1::ClipId focus = Focus();
     if (!down && keyCode == 32 && spacePressed_) {
@@ -667,10 +669,13 @@ void Movie::RefreshMouseTarget() {
 }
 
 void Movie::PointerMove(raster::Point stagePoint) {
+    const bool moved = !pointerKnown_ || stagePoint.x != pointer_.x || stagePoint.y != pointer_.y;
     pointer_ = stagePoint;
     pointerKnown_ = true;
     if (!opened_)
         return;
+    if (moved)
+        highlight_ = false;
     StartTurn();
     FollowDrag();
     BroadcastClipEvent(clipevents::MouseMove, "onMouseMove");
@@ -685,6 +690,7 @@ void Movie::PointerButton(bool down) {
         return;
     StartTurn();
     pointerDown_ = down;
+    highlight_ = false;
     BroadcastClipEvent(down ? clipevents::MouseDown : clipevents::MouseUp,
                        down ? "onMouseDown" : "onMouseUp");
     RunQueue();
@@ -711,6 +717,58 @@ void Movie::PointerButton(bool down) {
     }
     RunQueue();
     RefreshMouseTarget();
+}
+
+bool Movie::FocusHighlight(swf::Rect& stageTwips) {
+    const avm1::ClipId focus = highlight_ ? Focus() : 0;
+    ScriptHost::Place place;
+    if (!focus || !host_->Find(focus, place) || !place.obj || place.obj->textField)
+        return false;
+    const int own = place.obj->focusRect;
+    if (own == 0 || (own < 0 && rootProps_.focusRect == 0))
+        return false;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (!host_->Bounds(focus, ScriptHost::kRoot, x0, y0, x1, y1))
+        return false;
+    auto twips = [](double px) {
+        return static_cast<int32_t>(std::max(-2e9, std::min(2e9, std::round(px * 20))));
+    };
+    stageTwips.xMin = twips(x0);
+    stageTwips.yMin = twips(y0);
+    stageTwips.xMax = twips(x1);
+    stageTwips.yMax = twips(y1);
+    return stageTwips.xMax > stageTwips.xMin && stageTwips.yMax > stageTwips.yMin;
+}
+
+avm1::ClipId Movie::InnermostClipAt(SpriteInstance& s, const raster::Matrix& world,
+                                    avm1::ClipId excluded, int nesting) {
+    if (nesting > kMaxNesting)
+        return 0;
+    const HitTester hit(dict_);
+    for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
+        DisplayObject& obj = it->second;
+        if (!obj.visible || obj.clipDepth > 0 || (excluded && obj.clipId == excluded))
+            continue;
+        if (obj.sprite) {
+            if (const avm1::ClipId id =
+                    InnermostClipAt(*obj.sprite, world.Concat(obj.matrix), excluded, nesting + 1))
+                return id;
+            continue;
+        }
+        if (hit.Object(obj, world, pointer_, true))
+            return s.clipId;
+    }
+    if (s.drawing && !s.drawing->Empty()) {
+        raster::Matrix inv;
+        if (world.Invert(inv) && s.drawing->Geometry().HitTest(inv.Apply(pointer_)))
+            return s.clipId;
+    }
+    return 0;
+}
+
+avm1::ClipId Movie::ClipUnderPointer(avm1::ClipId excluded) {
+    const avm1::ClipId id = InnermostClipAt(root_, raster::Matrix(), excluded, 0);
+    return id == ScriptHost::kRoot ? 0 : id;
 }
 
 } // namespace zembra::timeline

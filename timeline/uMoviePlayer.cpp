@@ -49,6 +49,36 @@ struct MoviePlayer::Impl {
     }
 };
 
+namespace {
+
+// The focus rectangle: a yellow frame three pixels wide just inside the
+// object's bounds, over everything.
+void DrawFocusRect(raster::FrameBuffer& out, const raster::Matrix& toPixels, const swf::Rect& r) {
+    const raster::Point a = toPixels.Apply({double(r.xMin), double(r.yMin)});
+    const raster::Point b = toPixels.Apply({double(r.xMax), double(r.yMax)});
+    auto clampX = [&](double v) {
+        return static_cast<int>(std::max(0.0, std::min<double>(out.Width(), v)));
+    };
+    auto clampY = [&](double v) {
+        return static_cast<int>(std::max(0.0, std::min<double>(out.Height(), v)));
+    };
+    const int x0 = clampX(std::floor(std::min(a.x, b.x)));
+    const int x1 = clampX(std::ceil(std::max(a.x, b.x)));
+    const int y0 = clampY(std::floor(std::min(a.y, b.y)));
+    const int y1 = clampY(std::ceil(std::max(a.y, b.y)));
+    constexpr int kWidth = 3;
+    constexpr uint32_t kYellow = 0xFF00FFFFu; // opaque; red in the low byte
+    for (int y = y0; y < y1; ++y) {
+        uint32_t* row = out.Row(y);
+        const bool edge = y < y0 + kWidth || y >= y1 - kWidth;
+        for (int x = x0; x < x1; ++x)
+            if (edge || x < x0 + kWidth || x >= x1 - kWidth)
+                row[x] = kYellow;
+    }
+}
+
+} // namespace
+
 MoviePlayer::MoviePlayer() : impl_(std::make_unique<Impl>()) {
     impl_->movie.onFSCommand = [this](const std::string& c, const std::string& a) {
         if (OnFSCommand)
@@ -208,6 +238,9 @@ void MoviePlayer::Render(raster::FrameBuffer& out) {
         return;
     renderer.DrawList(d.movie.Root(),
                       d.StageToPixels(out.Width(), out.Height()).Concat(root.matrix), root.cxform);
+    swf::Rect focus;
+    if (d.movie.FocusHighlight(focus))
+        DrawFocusRect(out, d.StageToPixels(out.Width(), out.Height()), focus);
 }
 
 } // namespace zembra::movie

@@ -443,6 +443,13 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
         obj.name = text;
         return;
     }
+    if (prop == ClipProp::FocusRect) {
+        // null and undefined hand the choice back to the main timeline.
+        obj.focusRect = text == "null" || text == "undefined"
+                            ? int8_t(-1)
+                            : int8_t(!std::isnan(number) && number != 0);
+        return;
+    }
     if (std::isnan(number))
         return;
     switch (prop) {

@@ -1,4 +1,5 @@
 #include "tools/swf/uInputScript.h"
+#include "timeline/uMoviePlayer.h"
 #include "util/uUtf8.h"
 
 #include <cctype>
@@ -304,6 +305,44 @@ bool ParseInputScript(const std::string& json, std::vector<InputEvent>& out, std
         out.push_back(std::move(e));
     }
     return true;
+}
+
+size_t ReplayInput(movie::MoviePlayer& player, const std::vector<InputEvent>& events, size_t next) {
+    using Type = InputEvent::Type;
+    for (; next < events.size(); ++next) {
+        const InputEvent& e = events[next];
+        switch (e.type) {
+        case Type::Wait:
+            return next + 1;
+        case Type::MouseMove:
+            player.MouseMove(e.x, e.y);
+            break;
+        case Type::MouseDown:
+        case Type::MouseUp:
+            player.MouseMove(e.x, e.y);
+            // Only the main button presses.
+            if (e.button == 0)
+                player.MouseButton(e.type == Type::MouseDown);
+            break;
+        case Type::KeyDown:
+        case Type::KeyUp:
+            if (e.keyCode)
+                player.Key(e.keyCode, e.type == Type::KeyDown, e.codepoint);
+            break;
+        case Type::Text:
+            player.TextInput(e.codepoint);
+            break;
+        case Type::TextControl:
+            player.TextControl(e.text);
+            break;
+        case Type::Clipboard:
+            player.SetClipboardText(e.text);
+            break;
+        default:
+            break;
+        }
+    }
+    return next;
 }
 
 } // namespace zembra::swftool

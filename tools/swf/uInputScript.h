@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace zembra::movie {
+class MoviePlayer;
+}
+
 namespace zembra::swftool {
 
 struct InputEvent {
@@ -36,6 +40,10 @@ bool ParseInputScript(const std::string& json, std::vector<InputEvent>& out, std
 // The key code for a key name as the scripts write it ("Tab", "ArrowLeft",
 // a single character...), 0 when unknown.
 int KeyCodeFor(const std::string& name);
+
+// Sends events from `next` up to and including the next "Wait" to the
+// player; returns where the following frame goes on.
+size_t ReplayInput(movie::MoviePlayer& player, const std::vector<InputEvent>& events, size_t next);
 
 constexpr size_t kMaxEvents = 100000;
 constexpr int kMaxDepth = 16;
