@@ -2,6 +2,7 @@
 // read and change the host's text field models (text/) through Host.
 #include "avm1/uBuiltinsTextField.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -797,8 +798,22 @@ Value ReplaceSel(Runtime& rt, Object*, const Value& thisv, Args& args) {
     text::TextField* m = Model(rt, thisv);
     if (!m)
         return Value::Undef();
-    // Without a selection the text goes at the end.
-    m->ReplaceText(m->Length(), m->Length(), text::ToUtf16(s));
+    // The focused field's selection is replaced; without one the text goes
+    // at the end.
+    size_t begin = m->Length(), end = m->Length();
+    int b = 0, e = 0, caret = 0;
+    const bool focused =
+        rt.host().Focus() == FieldId(thisv) && rt.host().TextSelection(b, e, caret);
+    if (focused) {
+        begin = static_cast<size_t>(b);
+        end = static_cast<size_t>(e);
+    }
+    const std::u16string inserted = text::ToUtf16(s);
+    m->ReplaceText(begin, end, inserted);
+    if (focused) {
+        const int after = static_cast<int>(std::min(begin + inserted.size(), m->Length()));
+        rt.host().SetTextSelection(after, after);
+    }
     WriteVariable(rt, FieldId(thisv), *m);
     return Value::Undef();
 }

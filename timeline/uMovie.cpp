@@ -875,6 +875,10 @@ void Movie::RemoveClip(avm1::ClipId clip) {
     // Only what sits at a script depth can be removed by a script.
     if (place.depth < kScriptDepthBase)
         return;
+    // The focus leaves first; its listeners may change the display list.
+    if (DropFocusInside(clip) &&
+        (!host_->Find(clip, place) || !place.obj || !place.owner || place.depth < kScriptDepthBase))
+        return;
     // The unload handlers run now, and the clip is gone when the script
     // goes on; the frame's other jobs keep their turn.
     std::deque<Job> early, constructing, later;

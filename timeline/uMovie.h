@@ -84,6 +84,8 @@ class Movie {
     // on the stage.
     void PointerMove(raster::Point stagePoint);
     void PointerButton(bool down);
+    // A button other than the main one went down or up (1 right, 2 middle).
+    void PointerOtherButton(int button);
     // A key went down or up (key code as the Key object names them;
     // charCode: the character it types, 0 for none).
     void KeyEvent(int keyCode, bool down, uint32_t charCode = 0);
@@ -134,6 +136,9 @@ class Movie {
     avm1::ClipId Focus();
     // From scripts: false when the object cannot take the focus.
     bool SetFocus(avm1::ClipId clip);
+    // The clip goes away or hides: the focus, when on it or inside it,
+    // goes to nothing (with the focus events). True when it did.
+    bool DropFocusInside(avm1::ClipId clip);
     bool TextSelection(int& begin, int& end, int& caret);
     // The yellow rectangle around what has the focus, shown after keys
     // until the pointer moves: its bounds in stage twips, false when none.

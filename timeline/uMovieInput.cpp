@@ -179,6 +179,18 @@ bool Movie::SetFocus(avm1::ClipId clip) {
     return true;
 }
 
+bool Movie::DropFocusInside(avm1::ClipId clip) {
+    if (!focus_ || !clip)
+        return false;
+    avm1::ClipId c = focus_;
+    for (int guard = 0; c && c != clip && guard <= kMaxNesting + 2; ++guard)
+        c = host_->Parent(c);
+    if (c != clip)
+        return false;
+    ChangeFocus(0);
+    return true;
+}
+
 void Movie::ChangeFocus(avm1::ClipId clip, bool byTab) {
     const avm1::ClipId old = Focus();
     if (old == clip)
@@ -674,7 +686,8 @@ void Movie::PointerMove(raster::Point stagePoint) {
     pointerKnown_ = true;
     if (!opened_)
         return;
-    if (moved)
+    // Before version 9 any pointer move hides the focus rectangle.
+    if (moved && Header().version <= 8)
         highlight_ = false;
     StartTurn();
     FollowDrag();
@@ -690,7 +703,8 @@ void Movie::PointerButton(bool down) {
         return;
     StartTurn();
     pointerDown_ = down;
-    highlight_ = false;
+    if (down || Header().version <= 8)
+        highlight_ = false;
     BroadcastClipEvent(down ? clipevents::MouseDown : clipevents::MouseUp,
                        down ? "onMouseDown" : "onMouseUp");
     RunQueue();
@@ -769,6 +783,13 @@ avm1::ClipId Movie::InnermostClipAt(SpriteInstance& s, const raster::Matrix& wor
 avm1::ClipId Movie::ClipUnderPointer(avm1::ClipId excluded) {
     const avm1::ClipId id = InnermostClipAt(root_, raster::Matrix(), excluded, 0);
     return id == ScriptHost::kRoot ? 0 : id;
+}
+
+void Movie::PointerOtherButton(int button) {
+    // The right button hides the focus rectangle before version 9; the
+    // middle one never does. Neither presses anything.
+    if (button == 1 && Header().version <= 8)
+        highlight_ = false;
 }
 
 } // namespace zembra::timeline

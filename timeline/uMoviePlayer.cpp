@@ -199,6 +199,12 @@ void MoviePlayer::MouseButton(bool down) {
         impl_->movie.PointerButton(down);
 }
 
+void MoviePlayer::MouseOtherButton(int button, bool down) {
+    (void)down;
+    if (impl_->loaded)
+        impl_->movie.PointerOtherButton(button);
+}
+
 void MoviePlayer::Key(int keyCode, bool down, uint32_t charCode) {
     if (impl_->loaded)
         impl_->movie.KeyEvent(keyCode, down, charCode);

@@ -78,6 +78,8 @@ class MoviePlayer {
     // pixels before the first Render).
     void MouseMove(double x, double y);
     void MouseButton(bool down);
+    // The right (1) or middle (2) button went down or up.
+    void MouseOtherButton(int button, bool down);
     // charCode: the character the key types (0: none).
     void Key(int keyCode, bool down, uint32_t charCode = 0);
     // A character typed into the focused text field, and editing commands

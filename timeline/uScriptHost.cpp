@@ -479,7 +479,10 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
         break;
     case ClipProp::Visible:
         obj.visible = number != 0;
-        break;
+        // Hidden things lose the focus (listeners run: obj is not used after).
+        if (!obj.visible)
+            movie_.DropFocusInside(clip);
+        return;
     case ClipProp::Width:
     case ClipProp::Height: {
         if (text::TextField* field = obj.textField.get()) {

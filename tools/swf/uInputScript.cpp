@@ -323,6 +323,8 @@ size_t ReplayInput(movie::MoviePlayer& player, const std::vector<InputEvent>& ev
             // Only the main button presses.
             if (e.button == 0)
                 player.MouseButton(e.type == Type::MouseDown);
+            else
+                player.MouseOtherButton(e.button, e.type == Type::MouseDown);
             break;
         case Type::KeyDown:
         case Type::KeyUp:
