@@ -852,9 +852,23 @@ Value ReplaceSel(Runtime& rt, Object*, const Value& thisv, Args& args) {
     text::TextField* m = Model(rt, thisv);
     if (!m)
         return Value::Undef();
-    // Without a selection the text goes at the end.
+    // The focused field's selection is replaced; without one the text goes
+    // at the end.
     const double xBefore = m->x;
-    m->ReplaceText(m->Length(), m->Length(), text::ToUtf16(s));
+    size_t begin = m->Length(), end = m->Length();
+    int b = 0, e = 0, caret = 0;
+    const bool focused =
+        rt.host().Focus() == FieldId(thisv) && rt.host().TextSelection(b, e, caret);
+    if (focused) {
+        begin = static_cast<size_t>(b);
+        end = static_cast<size_t>(e);
+    }
+    const std::u16string inserted = text::ToUtf16(s);
+    m->ReplaceText(begin, end, inserted);
+    if (focused) {
+        const int after = static_cast<int>(std::min(begin + inserted.size(), m->Length()));
+        rt.host().SetTextSelection(after, after);
+    }
     WriteVariable(rt, FieldId(thisv), *m);
     KeepAutoSizeMove(rt, FieldId(thisv), xBefore);
     return Value::Undef();
@@ -1039,6 +1053,14 @@ void InitTextFieldObject(Runtime& rt, Object* field) {
             p->flags |= kDontEnum;
     if (Object* list = rt.GetMember(field, "_listeners").AsObject())
         rt.ArrayPush(list, Value::Obj(field));
+}
+
+void StoreTextFieldVariable(Runtime& rt, ClipId field) {
+    try {
+        if (text::TextField* m = rt.host().TextFieldModel(field))
+            WriteVariable(rt, field, *m);
+    } catch (...) {
+    }
 }
 
 } // namespace zembra::avm1

@@ -12,5 +12,7 @@ namespace zembra::avm1 {
 void BindTextFieldVariable(Runtime& rt, ClipId field);
 // The field shows its variable's current value. Never throws.
 void RefreshTextFieldVariable(Runtime& rt, ClipId field);
+// The user edited the field: its variable takes the new text. Never throws.
+void StoreTextFieldVariable(Runtime& rt, ClipId field);
 
 } // namespace zembra::avm1

@@ -266,6 +266,31 @@ class Host {
         (void)clip;
         return {};
     }
+    // --- Keys and focus ---
+    // Key.isDown: whether the key with this code is held now.
+    virtual bool KeyIsDown(int code) {
+        (void)code;
+        return false;
+    }
+    // Key.getCode and Key.getAscii: the last key that went down or up.
+    virtual int LastKeyCode() { return 0; }
+    virtual int LastKeyAscii() { return 0; }
+    // The object with the keyboard focus (button, clip or text field), or 0.
+    virtual ClipId Focus() { return 0; }
+    // Selection.setFocus (0 clears it): false when the object cannot take
+    // the focus. The host sends onKillFocus, onSetFocus and the
+    // Selection listeners' onSetFocus.
+    virtual bool SetFocus(ClipId clip) {
+        (void)clip;
+        return false;
+    }
+    // The focused text field's selection, in UTF-16 units; false when the
+    // focus is on no text field.
+    virtual bool TextSelection(int& begin, int& end, int& caret) {
+        (void)begin, (void)end, (void)caret;
+        return false;
+    }
+    virtual void SetTextSelection(int begin, int end) { (void)begin, (void)end; }
 };
 
 } // namespace zembra::avm1

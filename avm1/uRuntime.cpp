@@ -89,6 +89,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallXmlSocket(*this);
     InstallTextSnapshot(*this);
     InstallStyleSheet(*this);
+    InstallInput(*this);
     heapAtLastCollect_ = heap_.size();
 }
 

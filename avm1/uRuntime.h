@@ -304,6 +304,8 @@ void InstallFileReference(Runtime& rt);
 void InstallXmlSocket(Runtime& rt);
 void InstallTextSnapshot(Runtime& rt);
 void InstallStyleSheet(Runtime& rt); // after TextField: TextField.StyleSheet
+// Key and Selection over the host's keyboard and focus.
+void InstallInput(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
 

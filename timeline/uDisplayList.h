@@ -59,6 +59,9 @@ struct DisplayObject {
     // A script moved, scaled, rotated or recoloured it: the timeline's own
     // moves of the same placement no longer apply.
     bool scriptMoved = false;
+    // _focusrect as a script set it: -1 unset (the main timeline's choice
+    // applies), 0 no rectangle, 1 a rectangle.
+    int8_t focusRect = -1;
 };
 
 struct SpriteInstance {

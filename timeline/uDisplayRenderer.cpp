@@ -125,6 +125,39 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
         }
         return r;
     }
+    case chars::Kind::Button: {
+        // The characters of the state it shows.
+        if (nesting > 64)
+            return r;
+        const auto* button = static_cast<const chars::ButtonChar*>(c);
+        bool any = false;
+        for (const chars::ButtonRecord& rec : button->records) {
+            const bool shown = obj.buttonState == ButtonState::Down   ? rec.down
+                               : obj.buttonState == ButtonState::Over ? rec.over
+                                                                      : rec.up;
+            if (!shown)
+                continue;
+            DisplayObject part;
+            part.characterId = rec.characterId;
+            part.character = dict_->GetMutable(rec.characterId);
+            part.matrix = rec.matrix;
+            if (!part.character || part.character->kind == chars::Kind::Button)
+                continue;
+            const swf::Rect b = Bounds(part, nesting + 1);
+            if (b.xMax <= b.xMin && b.yMax <= b.yMin)
+                continue;
+            if (!any) {
+                r = b;
+                any = true;
+                continue;
+            }
+            r.xMin = std::min(r.xMin, b.xMin);
+            r.yMin = std::min(r.yMin, b.yMin);
+            r.xMax = std::max(r.xMax, b.xMax);
+            r.yMax = std::max(r.yMax, b.yMax);
+        }
+        return r;
+    }
     default:
         break;
     }

@@ -159,6 +159,7 @@ bool Movie::Open(std::vector<uint8_t> bytes, std::string& error) {
     instanceCount_ = 0;
     pendingBinds_.clear();
     pressedButton_ = pressedClip_ = dragClip_ = dropTarget_ = 0;
+    hoverTarget_ = focus_ = 0;
     host_ = std::make_unique<ScriptHost>(*this);
     rt_ = std::make_unique<avm1::Runtime>(*host_, version);
     rt_->limits.secondsPerEntry = budget.secondsPerEntry;
@@ -272,10 +273,8 @@ void Movie::Advance() {
     for (avm1::ClipId id : bound)
         avm1::RefreshTextFieldVariable(*rt_, id);
     ++framesRun_;
-    if (pointerKnown_) {
-        SpriteInstance* owner = nullptr;
-        UpdateButtons(FindButton(root_, raster::Matrix(), pointer_, &owner));
-    }
+    if (pointerKnown_)
+        RefreshMouseTarget();
 }
 
 void Movie::AdvanceAll(std::vector<avm1::ClipId> clips) {
@@ -959,6 +958,10 @@ void Movie::RemoveClip(avm1::ClipId clip) {
     // Only what sits at a script depth can be removed by a script.
     if (place.depth < kScriptDepthBase)
         return;
+    // The focus leaves first; its listeners may change the display list.
+    if (DropFocusInside(clip) &&
+        (!host_->Find(clip, place) || !place.obj || !place.owner || place.depth < kScriptDepthBase))
+        return;
     // The unload handlers run now, and the clip is gone when the script
     // goes on; the frame's other jobs keep their turn.
     std::deque<Job> early, constructing, later;
@@ -1036,180 +1039,7 @@ void Movie::FollowDrag() {
     place.obj->matrix.tx = x;
     place.obj->matrix.ty = y;
     place.obj->scriptMoved = true;
-}
-
-bool Movie::ButtonHit(const DisplayObject& obj, const raster::Matrix& m, raster::Point p) {
-    const auto* button = static_cast<const chars::ButtonChar*>(obj.character);
-    for (const chars::ButtonRecord& rec : button->records) {
-        if (!rec.hit)
-            continue;
-        const chars::Character* c = dict_.Get(rec.characterId);
-        if (!c || c->kind != chars::Kind::Shape)
-            continue;
-        raster::Matrix inv;
-        if (!m.Concat(obj.matrix).Concat(rec.matrix).Invert(inv))
-            continue;
-        if (static_cast<const chars::ShapeChar*>(c)->geometry.HitTest(inv.Apply(p)))
-            return true;
-    }
-    return false;
-}
-
-DisplayObject* Movie::FindButton(SpriteInstance& s, const raster::Matrix& m, raster::Point p,
-                                 SpriteInstance** owner) {
-    if (s.nesting > kMaxNesting)
-        return nullptr;
-    for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
-        DisplayObject& obj = it->second;
-        if (!obj.visible || !obj.character)
-            continue;
-        if (obj.sprite) {
-            if (DisplayObject* found = FindButton(*obj.sprite, m.Concat(obj.matrix), p, owner))
-                return found;
-        } else if (obj.character->kind == chars::Kind::Button && ButtonHit(obj, m, p)) {
-            *owner = &s;
-            return &obj;
-        }
-    }
-    return nullptr;
-}
-
-void Movie::CollectTopDown(SpriteInstance& s, std::vector<avm1::ClipId>& out, int nesting) {
-    if (nesting > kMaxNesting)
-        return;
-    for (auto it = s.children.rbegin(); it != s.children.rend(); ++it) {
-        DisplayObject& obj = it->second;
-        if (!obj.visible || !obj.sprite || !obj.clipId)
-            continue;
-        out.push_back(obj.clipId);
-        CollectTopDown(*obj.sprite, out, nesting + 1);
-    }
-}
-
-avm1::ClipId Movie::FindClipButton() {
-    static const char* const kHandlers[] = {"onPress", "onRelease", "onReleaseOutside",
-                                            "onRollOver", "onRollOut"};
-    // Collected first: looking up a handler may run a script that changes
-    // the lists.
-    std::vector<avm1::ClipId> clips;
-    CollectTopDown(root_, clips, 0);
-    std::vector<avm1::ClipId> handlers; // what lies inside them gets no events
-    for (avm1::ClipId id : clips) {
-        bool inside = false;
-        for (avm1::ClipId p = host_->Parent(id), guard = 0; p && guard <= kMaxNesting + 2;
-             p = host_->Parent(p), ++guard)
-            if (std::find(handlers.begin(), handlers.end(), p) != handlers.end()) {
-                inside = true;
-                break;
-            }
-        if (inside)
-            continue;
-        bool handles = false;
-        for (const char* h : kHandlers)
-            if (rt_->HasClipMethod(id, h)) {
-                handles = true;
-                break;
-            }
-        if (!handles)
-            continue;
-        // The bounding box stands for the clip's shapes.
-        if (host_->HitTestPoint(id, pointer_.x / 20, pointer_.y / 20, true))
-            return id;
-        handlers.push_back(id);
-    }
-    return 0;
-}
-
-void Movie::ResetButtons(SpriteInstance& s) {
-    for (auto& [depth, obj] : s.children) {
-        (void)depth;
-        obj.buttonState = ButtonState::Up;
-        if (obj.sprite)
-            ResetButtons(*obj.sprite);
-    }
-}
-
-void Movie::UpdateButtons(DisplayObject* hover) {
-    ResetButtons(root_);
-    if (hover)
-        hover->buttonState = pointerDown_ ? ButtonState::Down : ButtonState::Over;
-}
-
-void Movie::PointerMove(raster::Point stagePoint) {
-    pointer_ = stagePoint;
-    pointerKnown_ = true;
-    if (!opened_)
-        return;
-    StartTurn();
-    FollowDrag();
-    SpriteInstance* owner = nullptr;
-    UpdateButtons(FindButton(root_, raster::Matrix(), pointer_, &owner));
-    BroadcastClipEvent(clipevents::MouseMove, "onMouseMove");
-    RunQueue();
-    rt_->BroadcastTo("Mouse", "onMouseMove");
-    RunQueue();
-}
-
-void Movie::PointerButton(bool down) {
-    if (!opened_ || !pointerKnown_)
-        return;
-    StartTurn();
-    SpriteInstance* owner = nullptr;
-    DisplayObject* hit = FindButton(root_, raster::Matrix(), pointer_, &owner);
-    const bool released = pointerDown_ && !down;
-    pointerDown_ = down;
-    UpdateButtons(hit);
-    // Taken now: the scripts below may remove the button and its clip.
-    const bool hitButton = hit != nullptr;
-    const avm1::ClipId buttonId = hit ? hit->clipId : 0;
-    const avm1::ClipId ownerId = owner ? owner->clipId : 0;
-    const auto* button = hit ? static_cast<const chars::ButtonChar*>(hit->character) : nullptr;
-    hit = nullptr;
-    owner = nullptr;
-    BroadcastClipEvent(down ? clipevents::MouseDown : clipevents::MouseUp,
-                       down ? "onMouseDown" : "onMouseUp");
-    RunQueue();
-    rt_->BroadcastTo("Mouse", down ? "onMouseDown" : "onMouseUp");
-    RunQueue();
-    if (!hitButton) {
-        // Clips with button handlers act as buttons.
-        const avm1::ClipId clip = down ? FindClipButton() : pressedClip_;
-        if (down) {
-            pressedClip_ = clip;
-            if (clip)
-                jobs_.push_back({Job::Kind::Method, clip, nullptr, 0, "onPress", false});
-        } else if (clip) {
-            pressedClip_ = 0;
-            const bool over = FindClipButton() == clip;
-            jobs_.push_back({Job::Kind::Method, clip, nullptr, 0,
-                             over ? "onRelease" : "onReleaseOutside", false});
-        }
-        RunQueue();
-        return;
-    }
-    const uint16_t condition = released ? 0x0008 : (down ? 0x0004 : 0);
-    if (condition == 0 || !ownerId || !button)
-        return;
-    // The button's actions live in the dictionary, which outlives any clip.
-    for (const chars::ButtonAction& a : button->actions)
-        if (a.conditions & condition)
-            jobs_.push_back(
-                {Job::Kind::Code, ownerId, a.actions.data(), a.actions.size(), {}, false});
-    if (buttonId)
-        jobs_.push_back(
-            {Job::Kind::Method, buttonId, nullptr, 0, released ? "onRelease" : "onPress", false});
-    RunQueue();
-}
-
-void Movie::KeyEvent(int keyCode, bool down) {
-    if (!opened_)
-        return;
-    (void)keyCode;
-    StartTurn();
-    BroadcastClipEvent(down ? clipevents::KeyDown : clipevents::KeyUp, nullptr);
-    RunQueue();
-    rt_->BroadcastTo("Key", down ? "onKeyDown" : "onKeyUp");
-    RunQueue();
+    dropTarget_ = ClipUnderPointer(dragClip_);
 }
 
 } // namespace zembra::timeline

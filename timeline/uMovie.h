@@ -17,10 +17,12 @@
 #include "chars/uCharacters.h"
 #include "swf/uSwfFile.h"
 #include "text/uDictionaryFonts.h"
+#include "text/uTextEditing.h"
 #include "timeline/uDisplayList.h"
 #include "timeline/uLoadedMovie.h"
 #include "timeline/uResourceLoader.h"
 #include "timeline/uScriptHost.h"
+#include "timeline/uTabOrder.h"
 #include "timeline/uTimelineDef.h"
 
 namespace zembra::timeline {
@@ -109,8 +111,19 @@ class Movie {
     // on the stage.
     void PointerMove(raster::Point stagePoint);
     void PointerButton(bool down);
-    // A key went down or up (key code as the Key object names them).
-    void KeyEvent(int keyCode, bool down);
+    // A button other than the main one went down or up (1 right, 2 middle).
+    void PointerOtherButton(int button);
+    // A key went down or up (key code as the Key object names them;
+    // charCode: the character it types, 0 for none).
+    void KeyEvent(int keyCode, bool down, uint32_t charCode = 0);
+    // A character typed (after its key went down), and editing commands
+    // ("Enter", "Backspace", "Delete", "MoveLeft", "SelectAll", "Copy",
+    // "Paste"...) for the focused text field.
+    void TextInput(uint32_t codepoint);
+    void TextControl(const std::string& name);
+    // The movie's own clipboard (never the system's).
+    void SetClipboard(const std::u16string& text) { clipboard_ = text; }
+    const std::u16string& Clipboard() const { return clipboard_; }
 
     // Runs a block of actions on a timeline now (buttons, and tests).
     void RunActions(const uint8_t* code, size_t size, SpriteInstance& target);
@@ -144,6 +157,22 @@ class Movie {
     // Exchanges what is at two depths of a list (either may be empty).
     void SwapDepths(SpriteInstance& s, int from, int to);
     avm1::ClipId DropTarget() const { return dropTarget_; }
+    // Keys and focus (uMovieInput.cpp).
+    bool KeyIsDown(int code) const;
+    int LastKeyCode() const { return lastKeyCode_; }
+    int LastKeyAscii() const { return lastKeyAscii_; }
+    // The focused object, 0 when none (or when it can no longer have it).
+    avm1::ClipId Focus();
+    // From scripts: false when the object cannot take the focus.
+    bool SetFocus(avm1::ClipId clip);
+    // The clip goes away or hides: the focus, when on it or inside it,
+    // goes to nothing (with the focus events). True when it did.
+    bool DropFocusInside(avm1::ClipId clip);
+    bool TextSelection(int& begin, int& end, int& caret);
+    // The yellow rectangle around what has the focus, shown after keys
+    // until the pointer moves: its bounds in stage twips, false when none.
+    bool FocusHighlight(swf::Rect& stageTwips);
+    void SetTextSelection(int begin, int end);
 
   private:
     struct Job {
@@ -170,7 +199,6 @@ class Movie {
     void QueueFrameActions(SpriteInstance& s, int index);
     void Place(SpriteInstance& s, const Placement& p, int frame);
     static void ApplyProps(DisplayObject& obj, const Placement& p);
-    void UpdateButtons(DisplayObject* hover);
     void Remove(SpriteInstance& s, int depth);
     // Gives the object its character, sprite instance and script handle and
     // queues its construction events and first frame.
@@ -187,15 +215,6 @@ class Movie {
     void BroadcastClipEvent(std::vector<avm1::ClipId> clips, uint32_t mask, const char* method,
                             uint8_t key = 0);
     void CountObjects(const SpriteInstance& s, size_t& n) const;
-    bool ButtonHit(const DisplayObject& obj, const raster::Matrix& m, raster::Point p);
-    DisplayObject* FindButton(SpriteInstance& s, const raster::Matrix& m, raster::Point p,
-                              SpriteInstance** owner);
-    void ResetButtons(SpriteInstance& s);
-    // The topmost clip under the pointer that acts as a button (has
-    // onPress, onRelease... handlers), or 0.
-    avm1::ClipId FindClipButton();
-    // Sprite clips from the top of the stacking order down, parents first.
-    void CollectTopDown(SpriteInstance& s, std::vector<avm1::ClipId>& out, int nesting);
     // Makes an object at a script depth of a clip, replacing what is there.
     DisplayObject* NewScriptObject(avm1::ClipId parent, int depth, SpriteInstance** owner);
     void StartScripts();
@@ -259,6 +278,67 @@ class Movie {
     raster::Point dragOffset_;
     bool dragConstrained_ = false;
     swf::Rect dragRect_;
+
+    // ---- Keys and focus (uMovieInput.cpp) ----
+    // A script property of a clip read without running any script: -1
+    // unset (or an accessor), else its truth.
+    int ScriptFlag(avm1::ClipId clip, const char* name);
+    bool ScriptNumber(avm1::ClipId clip, const char* name, double& out);
+    // Has handlers that make a clip act as a button.
+    bool ActsAsButton(avm1::ClipId clip);
+    bool Focusable(avm1::ClipId clip);
+    // Moves the focus (events to both objects and the Selection listeners).
+    // byTab: the Tab key moved it (roll events run first, and the focus
+    // stays while the object exists).
+    void ChangeFocus(avm1::ClipId clip, bool byTab = false);
+    // A button, or a clip with button handlers.
+    bool IsButtonLike(avm1::ClipId clip);
+    void CollectTabStops(SpriteInstance& s, std::vector<TabStop>& out, int nesting);
+    void MoveFocusByTab(bool backward);
+    // Space on a focused button or button-like clip presses and releases it.
+    void PressFocused(bool down);
+    // Queues the actions of every button whose keyPress condition names
+    // the key; true when there was one.
+    bool RunKeyPressButtons(SpriteInstance& s, int buttonKey, int nesting);
+    text::TextField* FocusedInputField();
+    void FieldChanged();
+    // A click: a selectable text field under the pointer takes the focus,
+    // anything else takes it away.
+    void FocusByPointer(avm1::ClipId textUnderPointer);
+    // The text field on top of everything under the pointer, or 0.
+    avm1::ClipId TextFieldUnderPointer();
+    // ---- Pointer (uMovieInput.cpp) ----
+    // The topmost enabled button, or clip with button handlers, under the
+    // pointer; 0 when none.
+    avm1::ClipId MouseTarget();
+    bool FindMouseTarget(SpriteInstance& s, const raster::Matrix& world, avm1::ClipId& out,
+                         int nesting);
+    // The pointer moved or what lies under it changed: roll over and out,
+    // drag over and out, and the buttons' pictures.
+    void RefreshMouseTarget();
+    // Queues a button's actions for a state change and its handler.
+    void ButtonEvent(avm1::ClipId target, uint16_t condition, const char* method);
+    void SetButtonStates(SpriteInstance& s, int nesting);
+    // The innermost clip drawing something under the pointer, leaving out
+    // `excluded` and what it holds; 0 for none or the main timeline.
+    avm1::ClipId ClipUnderPointer(avm1::ClipId excluded);
+    avm1::ClipId InnermostClipAt(SpriteInstance& s, const raster::Matrix& world,
+                                 avm1::ClipId excluded, int nesting);
+    avm1::ClipId hoverTarget_ = 0;
+    // 1: the topmost object under the point in `s` is a text field (its
+    // handle in `out`), 0: something else is, -1: nothing is.
+    int TopmostText(SpriteInstance& s, const raster::Matrix& world, avm1::ClipId& out,
+                    int nesting);
+    bool keysDown_[256] = {};
+    int lastKeyCode_ = 0;
+    int lastKeyAscii_ = 0;
+    avm1::ClipId focus_ = 0;
+    bool focusByTab_ = false;
+    bool highlight_ = false; // keys show the focus rectangle, the pointer hides it
+    text::EditState editState_;
+    bool swallowText_ = false; // the key went to a button or focus: its text is not typed
+    bool spacePressed_ = false;
+    std::u16string clipboard_;
 };
 
 } // namespace zembra::timeline

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "text/uUtf16.h"
 #include "timeline/uDisplayRenderer.h"
 #include "timeline/uMovie.h"
 
@@ -47,6 +48,36 @@ struct MoviePlayer::Impl {
             sx / 20, 0, 0, sy / 20, ox - frame.xMin * sx / 20, oy - frame.yMin * sy / 20};
     }
 };
+
+namespace {
+
+// The focus rectangle: a yellow frame three pixels wide just inside the
+// object's bounds, over everything.
+void DrawFocusRect(raster::FrameBuffer& out, const raster::Matrix& toPixels, const swf::Rect& r) {
+    const raster::Point a = toPixels.Apply({double(r.xMin), double(r.yMin)});
+    const raster::Point b = toPixels.Apply({double(r.xMax), double(r.yMax)});
+    auto clampX = [&](double v) {
+        return static_cast<int>(std::max(0.0, std::min<double>(out.Width(), v)));
+    };
+    auto clampY = [&](double v) {
+        return static_cast<int>(std::max(0.0, std::min<double>(out.Height(), v)));
+    };
+    const int x0 = clampX(std::floor(std::min(a.x, b.x)));
+    const int x1 = clampX(std::ceil(std::max(a.x, b.x)));
+    const int y0 = clampY(std::floor(std::min(a.y, b.y)));
+    const int y1 = clampY(std::ceil(std::max(a.y, b.y)));
+    constexpr int kWidth = 3;
+    constexpr uint32_t kYellow = 0xFF00FFFFu; // opaque; red in the low byte
+    for (int y = y0; y < y1; ++y) {
+        uint32_t* row = out.Row(y);
+        const bool edge = y < y0 + kWidth || y >= y1 - kWidth;
+        for (int x = x0; x < x1; ++x)
+            if (edge || x < x0 + kWidth || x >= x1 - kWidth)
+                row[x] = kYellow;
+    }
+}
+
+} // namespace
 
 MoviePlayer::MoviePlayer() : impl_(std::make_unique<Impl>()) {
     impl_->movie.onFSCommand = [this](const std::string& c, const std::string& a) {
@@ -180,9 +211,29 @@ void MoviePlayer::MouseButton(bool down) {
         impl_->movie.PointerButton(down);
 }
 
-void MoviePlayer::Key(int keyCode, bool down) {
+void MoviePlayer::MouseOtherButton(int button, bool down) {
+    (void)down;
     if (impl_->loaded)
-        impl_->movie.KeyEvent(keyCode, down);
+        impl_->movie.PointerOtherButton(button);
+}
+
+void MoviePlayer::Key(int keyCode, bool down, uint32_t charCode) {
+    if (impl_->loaded)
+        impl_->movie.KeyEvent(keyCode, down, charCode);
+}
+
+void MoviePlayer::TextInput(uint32_t codepoint) {
+    if (impl_->loaded)
+        impl_->movie.TextInput(codepoint);
+}
+
+void MoviePlayer::TextControl(const std::string& command) {
+    if (impl_->loaded)
+        impl_->movie.TextControl(command);
+}
+
+void MoviePlayer::SetClipboardText(const std::string& utf8) {
+    impl_->movie.SetClipboard(text::ToUtf16(utf8));
 }
 
 void MoviePlayer::Render(raster::FrameBuffer& out) {
@@ -209,6 +260,9 @@ void MoviePlayer::Render(raster::FrameBuffer& out) {
     if (!d.movie.Levels().children.empty())
         renderer.DrawList(d.movie.Levels(), d.StageToPixels(out.Width(), out.Height()),
                           raster::ColorTransform());
+    swf::Rect focus;
+    if (d.movie.FocusHighlight(focus))
+        DrawFocusRect(out, d.StageToPixels(out.Width(), out.Height()), focus);
 }
 
 } // namespace zembra::movie

@@ -92,7 +92,18 @@ class MoviePlayer {
     // pixels before the first Render).
     void MouseMove(double x, double y);
     void MouseButton(bool down);
-    void Key(int keyCode, bool down);
+    // The right (1) or middle (2) button went down or up.
+    void MouseOtherButton(int button, bool down);
+    // charCode: the character the key types (0: none).
+    void Key(int keyCode, bool down, uint32_t charCode = 0);
+    // A character typed into the focused text field, and editing commands
+    // for it ("Enter", "Backspace", "Delete", "MoveLeft", "MoveRight",
+    // "SelectAll", "Copy", "Cut", "Paste").
+    void TextInput(uint32_t codepoint);
+    void TextControl(const std::string& command);
+    // The movie's own clipboard, which Copy and Paste use (never the
+    // system's).
+    void SetClipboardText(const std::string& utf8);
 
     // Draws the current stage at `out`'s size with the scale mode, filling
     // what the stage does not cover with the background colour.

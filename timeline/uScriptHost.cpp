@@ -7,6 +7,7 @@
 #include "avm1/uValue.h"
 #include "timeline/uDisplayRenderer.h"
 #include "timeline/uDrawing.h"
+#include "timeline/uHitTest.h"
 #include "timeline/uMovie.h"
 
 namespace zembra::timeline {
@@ -557,6 +558,13 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
         obj.name = text;
         return;
     }
+    if (prop == ClipProp::FocusRect) {
+        // null and undefined hand the choice back to the main timeline.
+        obj.focusRect = text == "null" || text == "undefined"
+                            ? int8_t(-1)
+                            : int8_t(!std::isnan(number) && number != 0);
+        return;
+    }
     if (std::isnan(number))
         return;
     switch (prop) {
@@ -586,7 +594,10 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
         break;
     case ClipProp::Visible:
         obj.visible = number != 0;
-        break;
+        // Hidden things lose the focus (listeners run: obj is not used after).
+        if (!obj.visible)
+            movie_.DropFocusInside(clip);
+        return;
     case ClipProp::Width:
     case ClipProp::Height: {
         if (text::TextField* field = obj.textField.get()) {
@@ -840,7 +851,16 @@ bool ScriptHost::Bounds(ClipId clip, ClipId space, double& xMin, double& yMin, d
 }
 
 bool ScriptHost::HitTestPoint(ClipId clip, double x, double y, bool shape) {
-    (void)shape; // the bounding box stands for the shape
+    if (shape && std::isfinite(x) && std::isfinite(y)) {
+        Place p;
+        if (!Find(clip, p))
+            return false;
+        const HitTester hit(movie_.Dictionary());
+        const raster::Point at{x * 20, y * 20};
+        if (p.obj)
+            return hit.Object(*p.obj, WorldMatrix(p.owner ? p.owner->clipId : 0), at, false);
+        return p.inst && hit.Instance(*p.inst, WorldMatrix(clip), at, false);
+    }
     swf::Rect b;
     if (!StageBounds(clip, b))
         return false;
@@ -853,6 +873,28 @@ bool ScriptHost::HitTestClip(ClipId clip, ClipId other) {
     if (!StageBounds(clip, a) || !StageBounds(other, b))
         return false;
     return a.xMin <= b.xMax && b.xMin <= a.xMax && a.yMin <= b.yMax && b.yMin <= a.yMax;
+}
+
+bool ScriptHost::KeyIsDown(int code) {
+    return movie_.KeyIsDown(code);
+}
+int ScriptHost::LastKeyCode() {
+    return movie_.LastKeyCode();
+}
+int ScriptHost::LastKeyAscii() {
+    return movie_.LastKeyAscii();
+}
+ClipId ScriptHost::Focus() {
+    return movie_.Focus();
+}
+bool ScriptHost::SetFocus(ClipId clip) {
+    return movie_.SetFocus(clip);
+}
+bool ScriptHost::TextSelection(int& begin, int& end, int& caret) {
+    return movie_.TextSelection(begin, end, caret);
+}
+void ScriptHost::SetTextSelection(int begin, int end) {
+    movie_.SetTextSelection(begin, end);
 }
 
 } // namespace zembra::timeline

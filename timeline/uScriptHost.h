@@ -108,6 +108,13 @@ class ScriptHost : public avm1::Host {
     bool LoadMovieInto(avm1::ClipId clip, int level, std::vector<uint8_t> bytes,
                        const std::string& url) override;
     void UnloadMovie(avm1::ClipId clip, int level) override;
+    bool KeyIsDown(int code) override;
+    int LastKeyCode() override;
+    int LastKeyAscii() override;
+    avm1::ClipId Focus() override;
+    bool SetFocus(avm1::ClipId clip) override;
+    bool TextSelection(int& begin, int& end, int& caret) override;
+    void SetTextSelection(int begin, int end) override;
 
   private:
     struct Ref {

@@ -28,6 +28,7 @@
 #include "tests/corpus/uCaseConfig.h"
 #include "timeline/uMoviePlayer.h"
 #include "timeline/uResourceLoader.h"
+#include "tools/swf/uInputScript.h"
 #include "tools/swf/uPngFile.h"
 
 namespace fs = std::filesystem;
@@ -105,11 +106,23 @@ int RunCase(const fs::path& dir, const corpus::CaseConfig& cfg, bool save, int f
         return 0;
     }
     player.SetQuality(QualityOf(cfg.quality));
+    // The recorded input goes in between frames, as the movie tool sends it.
+    std::vector<swftool::InputEvent> events;
+    if (fs::exists(dir / "input.json")) {
+        std::string error;
+        if (!swftool::ParseInputScript(ReadText(dir / "input.json"), events, error)) {
+            report = "FAIL LOOSE input: " + error;
+            (void)!write(fd, report.data(), report.size());
+            return 0;
+        }
+    }
+    size_t nextEvent = 0;
     int framesRun = 0;
     for (const corpus::ImageComparison& img : cfg.images) {
         const int at = img.trigger > 0 ? img.trigger : cfg.frames;
         while (framesRun < at) {
             player.Advance();
+            nextEvent = swftool::ReplayInput(player, events, nextEvent);
             ++framesRun;
         }
         raster::FrameBuffer want;

@@ -30,7 +30,10 @@ TEST(InputScript, ReadsMouseKeysTextAndWaits) {
     EXPECT_EQ(events[4].text, "\xc3\xa9");
     EXPECT_EQ(events[5].type, InputEvent::Type::KeyUp);
     EXPECT_EQ(events[5].keyCode, 37);
-    EXPECT_EQ(events[6].type, InputEvent::Type::Other);
+    EXPECT_EQ(events[6].type, InputEvent::Type::Clipboard);
+    EXPECT_EQ(events[6].text, "x");
+    EXPECT_EQ(events[3].codepoint, 97u);
+    EXPECT_EQ(events[4].codepoint, 0xe9u);
 }
 
 TEST(InputScript, RefusesWhatIsNoEventListAndBoundsNesting) {

@@ -84,36 +84,6 @@ bool ReadSmallFile(const std::string& path, std::string& out) {
     return out.size() <= kMaxInputFile;
 }
 
-// Sends events from `next` up to and including the next "Wait"; returns
-// where the following frame goes on.
-size_t Replay(MoviePlayer& player, const std::vector<zembra::swftool::InputEvent>& events,
-              size_t next) {
-    using Type = zembra::swftool::InputEvent::Type;
-    for (; next < events.size(); ++next) {
-        const auto& e = events[next];
-        switch (e.type) {
-        case Type::Wait:
-            return next + 1;
-        case Type::MouseMove:
-            player.MouseMove(e.x, e.y);
-            break;
-        case Type::MouseDown:
-        case Type::MouseUp:
-            player.MouseMove(e.x, e.y);
-            player.MouseButton(e.type == Type::MouseDown);
-            break;
-        case Type::KeyDown:
-        case Type::KeyUp:
-            if (e.keyCode)
-                player.Key(e.keyCode, e.type == Type::KeyDown);
-            break;
-        default:
-            break;
-        }
-    }
-    return next;
-}
-
 // The request a script made, in the conformance logs' form.
 void PrintRequest(const std::string& url, const std::string& method, const std::string& mime,
                   const std::vector<uint8_t>& body) {
@@ -228,7 +198,7 @@ int Run(int argc, char** argv) {
         size_t next = 0;
         for (long i = 0; i < frames; ++i) {
             player.Advance();
-            next = Replay(player, events, next);
+            next = zembra::swftool::ReplayInput(player, events, next);
         }
         std::fflush(stdout);
         return 0;

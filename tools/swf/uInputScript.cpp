@@ -1,4 +1,5 @@
 #include "tools/swf/uInputScript.h"
+#include "timeline/uMoviePlayer.h"
 #include "util/uUtf8.h"
 
 #include <cctype>
@@ -199,6 +200,26 @@ class Parser {
     size_t values_ = 0;
 };
 
+// The first character of UTF-8 text, 0 when there is none or it is broken.
+uint32_t FirstCodePoint(const std::string& s) {
+    if (s.empty())
+        return 0;
+    const unsigned char b0 = static_cast<unsigned char>(s[0]);
+    if (b0 < 0x80)
+        return b0;
+    int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : -1;
+    if (extra < 0 || s.size() < static_cast<size_t>(extra) + 1)
+        return 0;
+    uint32_t cp = b0 & (0x3F >> extra);
+    for (int i = 1; i <= extra; ++i) {
+        const unsigned char b = static_cast<unsigned char>(s[static_cast<size_t>(i)]);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return cp <= 0x10FFFF ? cp : 0;
+}
+
 } // namespace
 
 int KeyCodeFor(const std::string& name) {
@@ -208,7 +229,10 @@ int KeyCodeFor(const std::string& name) {
         {"RightAlt", 18},   {"Escape", 27},      {"Space", 32},        {"PageUp", 33},
         {"PageDown", 34},   {"End", 35},         {"Home", 36},         {"ArrowLeft", 37},
         {"ArrowUp", 38},    {"ArrowRight", 39},  {"ArrowDown", 40},    {"Insert", 45},
-        {"Delete", 46},
+        {"Delete", 46},     {" ", 32},           {";", 186},           {"=", 187},
+        {",", 188},         {"-", 189},          {".", 190},           {"/", 191},
+        {"`", 192},         {"[", 219},          {"\\", 220},          {"]", 221},
+        {"'", 222},
     };
     auto it = names.find(name);
     if (it != names.end())
@@ -249,6 +273,12 @@ bool ParseInputScript(const std::string& json, std::vector<InputEvent>& out, std
             e.type = InputEvent::Type::Text;
         else if (t == "Wait")
             e.type = InputEvent::Type::Wait;
+        else if (t == "TextControl")
+            e.type = InputEvent::Type::TextControl;
+        else if (t == "SetClipboardText")
+            e.type = InputEvent::Type::Clipboard;
+        if (const Json* btn = item.Field("btn"))
+            e.button = btn->text == "Right" ? 1 : btn->text == "Middle" ? 2 : 0;
         if (const Json* pos = item.Field("pos"); pos && pos->items.size() >= 2) {
             e.x = pos->items[0].number;
             e.y = pos->items[1].number;
@@ -263,9 +293,58 @@ bool ParseInputScript(const std::string& json, std::vector<InputEvent>& out, std
         }
         if (const Json* cp = item.Field("codepoint"))
             e.text = cp->text;
+        if (e.type == InputEvent::Type::TextControl) {
+            if (const Json* code = item.Field("code"))
+                e.text = code->text;
+        } else if (e.type == InputEvent::Type::Clipboard) {
+            if (const Json* text = item.Field("text"))
+                e.text = text->text;
+        } else {
+            e.codepoint = FirstCodePoint(e.text);
+        }
         out.push_back(std::move(e));
     }
     return true;
+}
+
+size_t ReplayInput(movie::MoviePlayer& player, const std::vector<InputEvent>& events, size_t next) {
+    using Type = InputEvent::Type;
+    for (; next < events.size(); ++next) {
+        const InputEvent& e = events[next];
+        switch (e.type) {
+        case Type::Wait:
+            return next + 1;
+        case Type::MouseMove:
+            player.MouseMove(e.x, e.y);
+            break;
+        case Type::MouseDown:
+        case Type::MouseUp:
+            player.MouseMove(e.x, e.y);
+            // Only the main button presses.
+            if (e.button == 0)
+                player.MouseButton(e.type == Type::MouseDown);
+            else
+                player.MouseOtherButton(e.button, e.type == Type::MouseDown);
+            break;
+        case Type::KeyDown:
+        case Type::KeyUp:
+            if (e.keyCode)
+                player.Key(e.keyCode, e.type == Type::KeyDown, e.codepoint);
+            break;
+        case Type::Text:
+            player.TextInput(e.codepoint);
+            break;
+        case Type::TextControl:
+            player.TextControl(e.text);
+            break;
+        case Type::Clipboard:
+            player.SetClipboardText(e.text);
+            break;
+        default:
+            break;
+        }
+    }
+    return next;
 }
 
 } // namespace zembra::swftool
