@@ -140,6 +140,9 @@ class Runtime {
                bool construct = false);
     // The object a native constructor is initialising (null in plain calls).
     Object* constructing = nullptr;
+    // Set by a native constructor that refuses its arguments: `new` then
+    // gives undefined (BitmapData of a size the player does not allow).
+    bool constructionRefused = false;
     Value CallMethod(const Value& target, const std::string& name, Args& args);
     Value Construct(const Value& ctor, Args& args);
     bool InstanceOf(Object* obj, Object* ctor);
@@ -257,6 +260,7 @@ void InstallContextMenu(Runtime& rt);
 void InstallSound(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
+void InstallBitmap(Runtime& rt); // after Geom: flash.display.BitmapData
 void InstallTextField(Runtime& rt);
 // Gives the object of a text field its own listener list.
 void InitTextFieldObject(Runtime& rt, Object* field);
