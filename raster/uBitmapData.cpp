@@ -192,11 +192,8 @@ void BitmapData::CopyPixels(const BitmapData& src, PixelRect from, int dx, int d
         for (int x = 0; x < c.src.w; ++x) {
             const uint32_t p = rows[static_cast<size_t>(y) * c.src.w + x];
             uint32_t& d = At(c.dx + x, c.dy + y);
-            if (mergeAlpha) {
-                d = Over(p, d);
-            } else {
-                d = transparent_ ? p : (UnpremultiplyArgb(p) | 0xFF000000u);
-            }
+            // An opaque picture cannot take the alpha: the pixel is laid over it.
+            d = (mergeAlpha || !transparent_) ? Over(p, d) : p;
         }
 }
 

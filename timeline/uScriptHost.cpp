@@ -748,7 +748,9 @@ void ScriptHost::SetMask(ClipId clip, ClipId mask) {
     if (p.obj->maskClip && Find(p.obj->maskClip, m) && m.obj)
         m.obj->usedAsMask = false;
     p.obj->maskClip = 0;
-    if (mask && mask != clip && Find(mask, m) && m.obj) {
+    // A mask the timeline placed over depths keeps that job only: how the
+    // two would combine is not known here.
+    if (mask && mask != clip && Find(mask, m) && m.obj && m.obj->clipDepth == 0) {
         m.obj->usedAsMask = true;
         p.obj->maskClip = mask;
     }

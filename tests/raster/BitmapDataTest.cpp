@@ -73,6 +73,12 @@ TEST(BitmapData, CopyPixelsMergesAndTakesAlphaFromAnotherPicture) {
     EXPECT_NEAR(double((p >> 16) & 0xFF), 128, 1);
     EXPECT_NEAR(double(p & 0xFF), 127, 1);
 
+    // An opaque destination cannot take the alpha: the pixel lands over it.
+    BitmapData black(1, 1, false, 0xFF000000);
+    BitmapData dim(1, 1, true, 0xF00E0E0E);
+    black.CopyPixels(dim, PixelRect{0, 0, 1, 1}, 0, 0, nullptr, 0, 0, false);
+    EXPECT_EQ(black.GetPixel32(0, 0), 0xFF0D0D0Du);
+
     BitmapData plain(1, 1, true, 0);
     BitmapData alpha(2, 1, true, 0);
     alpha.SetPixel32(1, 0, 0x40000000);
