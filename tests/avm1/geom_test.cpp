@@ -149,3 +149,36 @@ TEST(ScriptBitmapData, HitTestReportsWhichArgumentIsWrong) {
     EXPECT_TRUE(g.rt().ToBoolean(
         g.Call(b, "hitTest", {origin, Value::Num(255), g.New("geom", "Point", {2, 2})})));
 }
+
+TEST(ScriptBitmapData, ThresholdTakesTheOperatorByName) {
+    Geom g;
+    Value src = g.New("display", "BitmapData", {2, 2, 1, 0xFF000000});
+    Value dst = g.New("display", "BitmapData", {2, 2, 1, 0});
+    Value rect = g.New("geom", "Rectangle", {0, 0, 2, 2});
+    Value origin = g.New("geom", "Point", {0, 0});
+    auto run = [&](const char* op) {
+        return g.rt().ToNumber(g.Call(dst, "threshold",
+                                      {src, rect, origin, Value::Str(op), Value::Num(0xFF000000),
+                                       Value::Num(0xFFFF0000), Value::Num(0xFF000000)}));
+    };
+    EXPECT_EQ(run("=="), 4);
+    EXPECT_EQ(run("!="), 0);
+    EXPECT_EQ(run(">="), 4);
+    EXPECT_EQ(run("=>"), 0); // no such operator: nothing done
+    EXPECT_EQ(g.rt().ToNumber(g.Call(dst, "getPixel32", {Value::Num(1), Value::Num(1)})),
+              static_cast<int32_t>(0xFFFF0000u));
+}
+
+TEST(ScriptBitmapData, CompareGivesADifferencePicture) {
+    Geom g;
+    Value a = g.New("display", "BitmapData", {2, 1, 1, 0xFFFFFFFF});
+    Value b = g.New("display", "BitmapData", {2, 1, 1, 0xFFFFFFFF});
+    EXPECT_EQ(g.rt().ToNumber(g.Call(a, "compare", {b})), 0);
+    g.Call(b, "setPixel32", {Value::Num(0), Value::Num(0), Value::Num(0xFF333333)});
+    Value diff = g.Call(a, "compare", {b});
+    EXPECT_EQ(g.Num(diff, "width"), 2);
+    EXPECT_EQ(g.rt().ToNumber(g.Call(diff, "getPixel32", {Value::Num(0), Value::Num(0)})),
+              static_cast<int32_t>(0xFFCCCCCCu));
+    EXPECT_EQ(g.rt().ToNumber(g.Call(diff, "getPixel32", {Value::Num(1), Value::Num(0)})), 0);
+    EXPECT_EQ(g.rt().ToNumber(g.Call(a, "compare", {Value::Num(3)})), -2);
+}

@@ -165,3 +165,61 @@ TEST(BitmapData, FloodFillStopsAtOtherColoursAndOutside) {
     EXPECT_EQ(r.w, 1);
     EXPECT_EQ(r.h, 3);
 }
+
+TEST(BitmapData, ChannelAndColourOperationsStayInTheirChannel) {
+    BitmapData src(2, 1, true, 0xFF102030);
+    BitmapData dst(2, 1, true, 0xFF000000);
+    dst.CopyChannel(src, PixelRect{0, 0, 2, 1}, 1, 0, zembra::raster::kBlue, zembra::raster::kRed);
+    EXPECT_EQ(dst.GetPixel32(0, 0), 0xFF000000u); // left of the landing place
+    EXPECT_EQ(dst.GetPixel32(1, 0), 0xFF300000u);
+    // An opaque picture keeps its alpha whatever channel is copied into it.
+    BitmapData opaque(1, 1, false, 0xFF000000);
+    BitmapData clear(1, 1, true, 0);
+    opaque.CopyChannel(clear, PixelRect{0, 0, 1, 1}, 0, 0, zembra::raster::kAlpha,
+                       zembra::raster::kAlpha);
+    EXPECT_EQ(opaque.GetPixel32(0, 0), 0xFF000000u);
+
+    // Offsets on a transparent picture come back as given despite
+    // premultiplying.
+    BitmapData t(1, 1, true, 0);
+    const double mul[4] = {0, 0, 0, 0}, add[4] = {32, 32, 32, 32};
+    t.ColorTransform(PixelRect{0, 0, 1, 1}, mul, add);
+    EXPECT_EQ(t.GetPixel32(0, 0), 0x20202020u);
+    // A NaN channel becomes 0, a huge one 255.
+    const double nanMul[4] = {0.0 / 0.0, 1, 1, 1}, big[4] = {0, 1e300, 0, 0};
+    t.ColorTransform(PixelRect{0, 0, 1, 1}, nanMul, big);
+    EXPECT_EQ((t.GetPixel32(0, 0) >> 16) & 0xFF, 0u);
+    EXPECT_EQ((t.GetPixel32(0, 0) >> 8) & 0xFF, 0xFFu);
+}
+
+TEST(BitmapData, ScrollAndNoiseKeepToThePicture) {
+    BitmapData b(3, 1, false, 0xFF000000);
+    b.SetPixel32(0, 0, 0xFFFF0000);
+    b.Scroll(1, 0);
+    EXPECT_EQ(b.GetPixel32(1, 0), 0xFFFF0000u);
+    EXPECT_EQ(b.GetPixel32(0, 0), 0xFFFF0000u); // nothing scrolled in: kept
+    b.Scroll(-1000000000, 1000000000);
+    EXPECT_EQ(b.GetPixel32(1, 0), 0xFFFF0000u);
+
+    BitmapData n(8, 8, true, 0);
+    n.Noise(7, 200, 100, zembra::raster::kGreen, false); // bounds given backwards
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const uint32_t p = n.GetPixel32(x, y);
+            EXPECT_EQ(p & 0xFF00FFu, 0xFF000000u & 0xFF00FFu);
+            EXPECT_GE((p >> 8) & 0xFF, 100u);
+            EXPECT_LE((p >> 8) & 0xFF, 200u);
+        }
+}
+
+TEST(BitmapData, DrawFrameTakesRendererPixelOrder) {
+    BitmapData b(2, 1, true, 0);
+    // Renderer pixels are 0xAABBGGRR.
+    const std::vector<uint32_t> frame{0xFF0000FFu, 0xFFFF0000u};
+    b.DrawFrame(frame, PixelRect{1, 0, 1, 1});
+    EXPECT_EQ(b.GetPixel32(0, 0), 0u); // outside the clip
+    EXPECT_EQ(b.GetPixel32(1, 0), 0xFF0000FFu);
+    // A frame of another size is refused rather than read past its end.
+    b.DrawFrame(std::vector<uint32_t>(1, 0xFFFFFFFFu), PixelRect{0, 0, 2, 1});
+    EXPECT_EQ(b.GetPixel32(0, 0), 0u);
+}
