@@ -4,8 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace zembra::raster {
+class BitmapData;
+} // namespace zembra::raster
 
 namespace zembra::text {
 class TextField;
@@ -216,6 +221,43 @@ class Host {
     virtual void DrawLineStyle(ClipId clip, const DrawLine* line) { (void)clip, (void)line; }
     // lineGradientStyle: the current line gets a gradient paint.
     virtual void DrawLineFill(ClipId clip, const DrawFill& fill) { (void)clip, (void)fill; }
+
+    // setMask: `mask`'s drawing limits what the clip shows and is no longer
+    // drawn itself; 0 takes the clip's mask away.
+    virtual void SetMask(ClipId clip, ClipId mask) { (void)clip, (void)mask; }
+
+    // transform.matrix and transform.colorTransform: the clip's matrix
+    // (a b c d tx ty, pixels in its parent's space) and colour transform
+    // (red, green, blue, alpha multipliers, then the offsets); false when
+    // the clip is gone.
+    virtual bool ClipMatrix(ClipId clip, double matrix[6]) {
+        (void)clip, (void)matrix;
+        return false;
+    }
+    virtual void SetClipMatrix(ClipId clip, const double matrix[6]) { (void)clip, (void)matrix; }
+    virtual bool ClipColor(ClipId clip, double color[8]) {
+        (void)clip, (void)color;
+        return false;
+    }
+    virtual void SetClipColor(ClipId clip, const double color[8]) { (void)clip, (void)color; }
+
+    // attachBitmap: the picture shown at a (script) depth of the clip, as
+    // it is whenever drawn; false when it could not be placed.
+    virtual bool AttachBitmap(ClipId clip, std::shared_ptr<const raster::BitmapData> pixels,
+                              int depth, bool smoothing) {
+        (void)clip, (void)pixels, (void)depth, (void)smoothing;
+        return false;
+    }
+
+    // BitmapData.draw of a clip: the clip and its children drawn alone
+    // through `matrix` (a b c d tx ty, pixels from the clip's space) into a
+    // width x height premultiplied 0xAABBGGRR picture; false when nothing
+    // could be drawn.
+    virtual bool RenderClip(ClipId clip, const double matrix[6], int width, int height,
+                            std::vector<uint32_t>& out) {
+        (void)clip, (void)matrix, (void)width, (void)height, (void)out;
+        return false;
+    }
 
     // --- Text fields ---
     // The model of a clip that is a text field; null for anything else.

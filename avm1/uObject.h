@@ -64,6 +64,12 @@ enum class ObjKind : uint8_t {
     XmlNode, // XMLNode and XML: the node's data lives in `extra`
 };
 
+// State a built-in class keeps outside the property table (a BitmapData's
+// pixels); freed with the object.
+struct NativeData {
+    virtual ~NativeData() = default;
+};
+
 using Args = std::vector<Value>;
 using NativeFn = Value (*)(Runtime& rt, Object* self, const Value& thisv, Args& args);
 
@@ -122,6 +128,7 @@ class Object {
     bool marked = false;
     std::vector<Value> extra;        // values a native object keeps alive (bound data)
     std::vector<Object*> interfaces; // ImplementsOp on a prototype
+    std::unique_ptr<NativeData> nativeData;
 
   private:
     void Compact();

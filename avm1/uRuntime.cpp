@@ -77,6 +77,7 @@ Runtime::Runtime(Host& host, int swfVersion) : host_(host), version_(swfVersion)
     InstallSound(*this);
     InstallStubs(*this);
     InstallGeom(*this);
+    InstallBitmap(*this);
     InstallTextField(*this);
     InstallStage(*this);
     InstallLoading(*this);
@@ -934,7 +935,12 @@ Value Runtime::Construct(const Value& ctorv, Args& args) {
     obj->Put("__constructor__", ctorv, kDontEnum);
     if (version_ <= 6)
         obj->Put("constructor", ctorv, kDontEnum);
+    constructionRefused = false;
     Value r = Call(ctorv, Value::Obj(obj), args, protov.AsObject(), true);
+    if (constructionRefused) {
+        constructionRefused = false;
+        return Value::Undef();
+    }
     if (ctor->native && r.IsObject())
         return r;
     return Value::Obj(obj);

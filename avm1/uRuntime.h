@@ -143,6 +143,9 @@ class Runtime {
     Object* constructing = nullptr;
     // The script function running now (arguments.caller of the next call).
     Object* runningFunction = nullptr;
+    // Set by a native constructor that refuses its arguments: `new` then
+    // gives undefined (BitmapData of a size the player does not allow).
+    bool constructionRefused = false;
     Value CallMethod(const Value& target, const std::string& name, Args& args);
     Value Construct(const Value& ctor, Args& args);
     bool InstanceOf(Object* obj, Object* ctor);
@@ -289,6 +292,7 @@ void InstallContextMenu(Runtime& rt);
 void InstallSound(Runtime& rt);
 void InstallStubs(Runtime& rt);
 void InstallGeom(Runtime& rt); // after the stubs: fills in flash.geom
+void InstallBitmap(Runtime& rt); // after Geom: flash.display.BitmapData
 void InstallTextField(Runtime& rt);
 void InstallStage(Runtime& rt); // after the stubs: replaces their Stage
 // loadMovie, loadVariables, MovieClipLoader, and the loads of LoadVars and XML.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chars/uCharacters.h"
+#include "raster/uBitmapData.h"
 #include "text/uTextField.h"
 #include "timeline/uTimelineDef.h"
 
@@ -46,6 +47,13 @@ struct DisplayObject {
     std::shared_ptr<const std::vector<raster::Filter>> filters; // null: none
     // Kept for scripts to read; drawn as ordinary drawing.
     bool cacheAsBitmap = false;
+    // setMask: the clip whose drawing limits this one (0: none), and
+    // whether this one is such a mask (then it is not drawn itself).
+    uint32_t maskClip = 0;
+    bool usedAsMask = false;
+    // attachBitmap: a script's picture, drawn as it is at each frame.
+    std::shared_ptr<const raster::BitmapData> scriptBitmap;
+    bool bitmapSmoothing = false;
     // Placed by a frame (as opposed to created by a script): a rewind may
     // take it away.
     bool fromTimeline = true;

@@ -39,6 +39,7 @@ std::vector<raster::Segment> Rect(double x0, double y0, double x1, double y1) {
 void DisplayRenderer::DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
                                const raster::ColorTransform& color) {
     if (lists_ == 0) {
+        firstListToPixels_ = toPixels;
         // The stage's own zoom: filters scale with it, not with the objects'.
         stageScaleX_ = std::hypot(toPixels.a, toPixels.b) * 20;
         stageScaleY_ = std::hypot(toPixels.c, toPixels.d) * 20;
@@ -100,6 +101,11 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
         r.yMin = twips(f->y);
         r.xMax = twips(f->x + f->Width());
         r.yMax = twips(f->y + f->Height());
+        return r;
+    }
+    if (obj.scriptBitmap) {
+        r.xMax = obj.scriptBitmap->Width() * 20;
+        r.yMax = obj.scriptBitmap->Height() * 20;
         return r;
     }
     const chars::Character* c = obj.character;
@@ -217,13 +223,36 @@ swf::Rect DisplayRenderer::Bounds(const DisplayObject& obj, int nesting) {
 
 void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix& parent,
                                  const raster::ColorTransform& parentColor) {
-    if (!obj.character && !obj.textField)
+    if (!obj.character && !obj.textField && !obj.scriptBitmap)
         return;
     // Erasing and alpha only act inside a layer; with none above they hide
     // the object.
     if ((obj.blend == raster::BlendMode::Erase || obj.blend == raster::BlendMode::Alpha) &&
         layers_ == 0)
         return;
+    // A setMask mask shows only as the other clip's mask.
+    if (obj.usedAsMask && scriptMasks_ == 0)
+        return;
+    const DisplayObject* mask = nullptr;
+    raster::Matrix maskParent;
+    if (obj.maskClip && scriptMasks_ == 0 && maskLookup_ &&
+        maskLookup_(obj.maskClip, mask, maskParent) && mask && mask != &obj) {
+        canvas_.BeginMask();
+        ++masks_;
+        ++scriptMasks_;
+        DrawObject(*mask, firstListToPixels_.Concat(maskParent), raster::ColorTransform());
+        --scriptMasks_;
+        --masks_;
+        canvas_.EndMask();
+        DrawUnmasked(obj, parent, parentColor);
+        canvas_.PopMask();
+        return;
+    }
+    DrawUnmasked(obj, parent, parentColor);
+}
+
+void DisplayRenderer::DrawUnmasked(const DisplayObject& obj, const raster::Matrix& parent,
+                                   const raster::ColorTransform& parentColor) {
     raster::Matrix m = parent.Concat(obj.matrix);
     if (obj.filters && masks_ == 0) {
         // A filtered object is drawn as a picture placed on whole pixels;
@@ -252,11 +281,37 @@ void DisplayRenderer::DrawObject(const DisplayObject& obj, const raster::Matrix&
         TextFieldRenderer(canvas_, [this](size_t n) {
             return Spend(n);
         }).Draw(*obj.textField, m, color);
+    else if (obj.scriptBitmap)
+        DrawScriptBitmap(*obj.scriptBitmap, obj.bitmapSmoothing, m, color);
     else
         DrawCharacter(obj.character, &obj, obj.ratio, obj.buttonState, m, color, 0);
     if (obj.blend == raster::BlendMode::Layer)
         --layers_;
     PopLayerFor(obj.blend, obj.filters.get());
+}
+
+// Taken as it is now: scripts may change the pixels between frames.
+void DisplayRenderer::DrawScriptBitmap(const raster::BitmapData& bd, bool smooth,
+                                       const raster::Matrix& m,
+                                       const raster::ColorTransform& color) {
+    if (bd.Width() <= 0 || bd.Height() <= 0)
+        return;
+    auto bmp = std::make_shared<raster::Bitmap>();
+    bmp->width = bd.Width();
+    bmp->height = bd.Height();
+    bmp->pixels.resize(bd.Pixels().size());
+    for (size_t i = 0; i < bmp->pixels.size(); ++i) {
+        const uint32_t p = bd.Pixels()[i]; // 0xAARRGGBB to 0xAABBGGRR
+        bmp->pixels[i] = (p & 0xFF00FF00u) | ((p & 0xFF) << 16) | ((p >> 16) & 0xFF);
+    }
+    raster::Paint p;
+    p.kind = raster::Paint::Kind::Bitmap;
+    p.bitmap = std::move(bmp);
+    p.repeat = false;
+    p.smooth = smooth;
+    p.matrix = raster::Matrix{20, 0, 0, 20, 0, 0};
+    canvas_.FillPath(Rect(0, 0, bd.Width() * 20.0, bd.Height() * 20.0), raster::FillRule::NonZero,
+                     p, m, color);
 }
 
 void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObject* obj,

@@ -3,6 +3,8 @@
 // layers.
 #pragma once
 
+#include <functional>
+
 #include "raster/uCanvas.h"
 #include "timeline/uDisplayList.h"
 
@@ -17,6 +19,12 @@ class DisplayRenderer {
     void DrawList(const SpriteInstance& s, const raster::Matrix& toPixels,
                   const raster::ColorTransform& color);
 
+    // Finds a setMask mask: its object and its parent's matrix relative to
+    // the first list drawn. Without it, such masks are left out.
+    using MaskLookup =
+        std::function<bool(uint32_t clip, const DisplayObject*& obj, raster::Matrix& parent)>;
+    void SetMaskLookup(MaskLookup lookup) { maskLookup_ = std::move(lookup); }
+
     // The object's bounds in its parent's twips (an empty rect when it has
     // none).
     swf::Rect Bounds(const DisplayObject& obj, int nesting = 0);
@@ -28,6 +36,10 @@ class DisplayRenderer {
     void DrawCharacter(const chars::Character* c, const DisplayObject* obj, uint16_t ratio,
                        ButtonState state, const raster::Matrix& m,
                        const raster::ColorTransform& color, int nesting);
+    void DrawUnmasked(const DisplayObject& obj, const raster::Matrix& parent,
+                      const raster::ColorTransform& parentColor);
+    void DrawScriptBitmap(const raster::BitmapData& bd, bool smooth, const raster::Matrix& m,
+                          const raster::ColorTransform& color);
     void DrawGeometry(const chars::ShapeGeometry& g, const raster::Matrix& m,
                       const raster::ColorTransform& color);
     void DrawText(const chars::TextChar& t, const raster::Matrix& m,
@@ -52,6 +64,9 @@ class DisplayRenderer {
     // The dictionary of the timeline being drawn (a loaded movie has its own).
     chars::Dictionary& Dict() { return *dict_; }
     chars::Dictionary* dict_;
+    MaskLookup maskLookup_;
+    raster::Matrix firstListToPixels_; // where setMask masks are placed from
+    int scriptMasks_ = 0;              // setMask masks being drawn
 };
 
 } // namespace zembra::timeline

@@ -923,6 +923,20 @@ avm1::ClipId Movie::CreateEmptyClip(avm1::ClipId parent, const std::string& name
     return obj->clipId;
 }
 
+// A script picture is no clip: scripts cannot name it.
+bool Movie::AttachBitmap(avm1::ClipId parent, std::shared_ptr<const raster::BitmapData> pixels,
+                         int depth, bool smoothing) {
+    SpriteInstance* owner = nullptr;
+    DisplayObject* obj = pixels ? NewScriptObject(parent, depth, &owner) : nullptr;
+    if (!obj)
+        return false;
+    obj->character = nullptr;
+    obj->characterId = 0;
+    obj->scriptBitmap = std::move(pixels);
+    obj->bitmapSmoothing = smoothing;
+    return true;
+}
+
 avm1::ClipId Movie::AttachClip(avm1::ClipId parent, const std::string& linkage,
                                const std::string& name, int depth) {
     // A clip of a loaded movie attaches what that movie exports.

@@ -142,7 +142,10 @@ class Movie {
     // Runs a frame's actions now without moving the playhead.
     void CallFrame(SpriteInstance& target, int frame);
     avm1::ClipId DuplicateClip(avm1::ClipId clip, const std::string& name, int depth);
+    ScriptHost& Host() { return *host_; }
     avm1::ClipId CreateEmptyClip(avm1::ClipId parent, const std::string& name, int depth);
+    bool AttachBitmap(avm1::ClipId parent, std::shared_ptr<const raster::BitmapData> pixels,
+                      int depth, bool smoothing);
     // An empty text field at (x, y) of the parent, w by h pixels.
     avm1::ClipId CreateTextField(avm1::ClipId parent, const std::string& name, int depth, double x,
                                  double y, double w, double h);

@@ -251,6 +251,11 @@ void MoviePlayer::Render(raster::FrameBuffer& out) {
     raster::Canvas canvas(out);
     canvas.SetQuality(d.quality);
     timeline::DisplayRenderer renderer(canvas, d.movie.Dictionary());
+    timeline::ScriptHost& scripts = d.movie.Host();
+    renderer.SetMaskLookup([&scripts](uint32_t clip, const timeline::DisplayObject*& obj,
+                                      raster::Matrix& parent) {
+        return scripts.MaskPlace(clip, obj, parent);
+    });
     const timeline::DisplayObject& root = d.movie.RootProps();
     if (!root.visible)
         return;

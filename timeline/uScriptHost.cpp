@@ -897,4 +897,115 @@ void ScriptHost::SetTextSelection(int begin, int end) {
     movie_.SetTextSelection(begin, end);
 }
 
+void ScriptHost::SetMask(ClipId clip, ClipId mask) {
+    Place p, m;
+    if (!Find(clip, p) || !p.obj)
+        return;
+    if (p.obj->maskClip && Find(p.obj->maskClip, m) && m.obj)
+        m.obj->usedAsMask = false;
+    p.obj->maskClip = 0;
+    // A mask the timeline placed over depths keeps that job only: how the
+    // two would combine is not known here.
+    if (mask && mask != clip && Find(mask, m) && m.obj && m.obj->clipDepth == 0) {
+        m.obj->usedAsMask = true;
+        p.obj->maskClip = mask;
+    }
+}
+
+bool ScriptHost::MaskPlace(ClipId mask, const DisplayObject*& obj, raster::Matrix& parent) {
+    Place p;
+    if (!Find(mask, p) || !p.obj)
+        return false;
+    obj = p.obj;
+    raster::Matrix acc;
+    ClipId c = p.owner ? p.owner->clipId : 0;
+    for (int guard = 0; c && c != kRoot && guard <= kMaxNesting + 2; ++guard) {
+        Place q;
+        if (!Find(c, q) || !q.obj)
+            break;
+        acc = q.obj->matrix.Concat(acc);
+        c = q.owner ? q.owner->clipId : 0;
+    }
+    parent = acc;
+    return true;
+}
+
+bool ScriptHost::AttachBitmap(ClipId clip, std::shared_ptr<const raster::BitmapData> pixels,
+                              int depth, bool smoothing) {
+    return movie_.AttachBitmap(clip, std::move(pixels), depth, smoothing);
+}
+
+// The main timeline has no display object: its placement is the movie's.
+bool ScriptHost::ClipMatrix(ClipId clip, double matrix[6]) {
+    Place p;
+    if (!Find(clip, p))
+        return false;
+    const raster::Matrix& m = p.obj ? p.obj->matrix : movie_.RootProps().matrix;
+    const double v[6] = {m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
+    std::copy(v, v + 6, matrix);
+    return true;
+}
+
+void ScriptHost::SetClipMatrix(ClipId clip, const double matrix[6]) {
+    Place p;
+    if (!Find(clip, p))
+        return;
+    for (int i = 0; i < 6; ++i)
+        if (!std::isfinite(matrix[i]))
+            return;
+    DisplayObject& obj = p.obj ? *p.obj : movie_.RootProps();
+    obj.matrix = raster::Matrix{matrix[0],          matrix[1],          matrix[2],
+                                matrix[3],          ToTwips(matrix[4]), ToTwips(matrix[5])};
+    obj.scriptTransform.valid = false;
+    obj.scriptMoved = true;
+}
+
+bool ScriptHost::ClipColor(ClipId clip, double color[8]) {
+    Place p;
+    if (!Find(clip, p))
+        return false;
+    const raster::ColorTransform& c = p.obj ? p.obj->cxform : movie_.RootProps().cxform;
+    const double v[8] = {c.rMul, c.gMul, c.bMul, c.aMul, c.rAdd, c.gAdd, c.bAdd, c.aAdd};
+    std::copy(v, v + 8, color);
+    return true;
+}
+
+void ScriptHost::SetClipColor(ClipId clip, const double color[8]) {
+    Place p;
+    if (!Find(clip, p))
+        return;
+    for (int i = 0; i < 8; ++i)
+        if (!std::isfinite(color[i]))
+            return;
+    DisplayObject& obj = p.obj ? *p.obj : movie_.RootProps();
+    obj.cxform = raster::ColorTransform{color[0], color[1], color[2], color[3],
+                                        color[4], color[5], color[6], color[7]};
+    obj.scriptMoved = true;
+}
+
+// The clip's own list (drawing and children) without its place on the
+// stage, through the script's matrix; twips to pixels first.
+bool ScriptHost::RenderClip(ClipId clip, const double matrix[6], int width, int height,
+                            std::vector<uint32_t>& out) {
+    Place p;
+    if (!Find(clip, p) || !p.inst || width <= 0 || height <= 0)
+        return false;
+    for (int i = 0; i < 6; ++i)
+        if (!std::isfinite(matrix[i]))
+            return false;
+    raster::FrameBuffer fb(width, height);
+    fb.Clear(raster::Rgba{0, 0, 0, 0});
+    {
+        raster::Canvas canvas(fb);
+        DisplayRenderer renderer(canvas, movie_.Dictionary());
+        const raster::Matrix m{matrix[0], matrix[1], matrix[2], matrix[3], matrix[4], matrix[5]};
+        renderer.DrawList(*p.inst, m.Concat(raster::Matrix{0.05, 0, 0, 0.05, 0, 0}),
+                          raster::ColorTransform());
+    }
+    if (fb.Width() != width || fb.Height() != height)
+        return false;
+    out = std::move(fb.Pixels());
+    return true;
+}
+
 } // namespace zembra::timeline

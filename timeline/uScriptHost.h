@@ -115,6 +115,18 @@ class ScriptHost : public avm1::Host {
     bool SetFocus(avm1::ClipId clip) override;
     bool TextSelection(int& begin, int& end, int& caret) override;
     void SetTextSelection(int begin, int end) override;
+    bool ClipMatrix(avm1::ClipId clip, double matrix[6]) override;
+    void SetClipMatrix(avm1::ClipId clip, const double matrix[6]) override;
+    bool ClipColor(avm1::ClipId clip, double color[8]) override;
+    void SetClipColor(avm1::ClipId clip, const double color[8]) override;
+    void SetMask(avm1::ClipId clip, avm1::ClipId mask) override;
+    // A mask set by setMask for the renderer: its object and its parent's
+    // matrix relative to the main timeline (twips); false when gone.
+    bool MaskPlace(avm1::ClipId mask, const DisplayObject*& obj, raster::Matrix& parent);
+    bool AttachBitmap(avm1::ClipId clip, std::shared_ptr<const raster::BitmapData> pixels,
+                      int depth, bool smoothing) override;
+    bool RenderClip(avm1::ClipId clip, const double matrix[6], int width, int height,
+                    std::vector<uint32_t>& out) override;
 
   private:
     struct Ref {
