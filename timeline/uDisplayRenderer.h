@@ -36,6 +36,8 @@ class DisplayRenderer {
     void DrawCharacter(const chars::Character* c, const DisplayObject* obj, uint16_t ratio,
                        ButtonState state, const raster::Matrix& m,
                        const raster::ColorTransform& color, int nesting);
+    void DrawSpriteFirstFrame(const chars::SpriteChar& sprite, const raster::Matrix& m,
+                              const raster::ColorTransform& color, int nesting);
     void DrawUnmasked(const DisplayObject& obj, const raster::Matrix& parent,
                       const raster::ColorTransform& parentColor);
     void DrawScriptBitmap(const raster::BitmapData& bd, bool smooth, const raster::Matrix& m,
