@@ -391,9 +391,13 @@ void DisplayRenderer::DrawSpriteFirstFrame(const chars::SpriteChar& sprite, cons
                                            const raster::ColorTransform& color, int nesting) {
     // The first frame's placements, by depth. Masks are left out (their
     // layers show unmasked); names and clip actions play no part here.
+    // Every tag read and object drawn counts against a budget of its own:
+    // sprites placing sprites many times over would otherwise multiply.
+    constexpr size_t kMaxFirstFrameWork = size_t(1) << 18;
+    auto spend = [this] { return firstFrameWork_ < kMaxFirstFrameWork && ++firstFrameWork_; };
     std::map<uint16_t, Placement> list;
     for (const swf::Tag& tag : sprite.tags) {
-        if (tag.code == swf::tags::ShowFrame)
+        if (tag.code == swf::tags::ShowFrame || !spend())
             break;
         if (IsRemoveTag(tag.code)) {
             list.erase(RemovedDepth(tag));
@@ -427,6 +431,8 @@ void DisplayRenderer::DrawSpriteFirstFrame(const chars::SpriteChar& sprite, cons
         const chars::Character* inner = Dict().Get(p.characterId);
         if (p.clipDepth > 0 || !inner || inner == &sprite)
             continue;
+        if (!spend())
+            return;
         DrawCharacter(inner, nullptr, p.ratio, ButtonState::Up, m.Concat(p.matrix),
                       color.Concat(p.cxform), nesting + 1);
     }

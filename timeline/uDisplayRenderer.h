@@ -63,6 +63,7 @@ class DisplayRenderer {
     // rest of the picture is left out rather than taking forever.
     size_t segments_ = 0;
     bool Spend(size_t n);
+    size_t firstFrameWork_ = 0; // tags and objects of sprites inside buttons
     // The dictionary of the timeline being drawn (a loaded movie has its own).
     chars::Dictionary& Dict() { return *dict_; }
     chars::Dictionary* dict_;

@@ -176,3 +176,31 @@ TEST(FocusRect, SpritesInsideButtonsShowTheirFirstFrame) {
     EXPECT_EQ(fb.Row(50)[300], 0xff00ff00u); // the "shown" button's shape
     EXPECT_NE(fb.Row(50)[50], 0xff00ff00u);  // left of both
 }
+
+TEST(FocusRect, SpritesNestedManyTimesInsideAButtonStayWithinBounds) {
+    // Sprites 10..15 each place the next one 300 times; the last holds a
+    // square. Drawn in full that would be 300^5 squares.
+    std::vector<uint8_t> tags = RectShape(1, 1, 0, 0, 200, 200, 0x00ff00ff);
+    for (uint16_t id = 15; id >= 10; --id) {
+        BitWriter sprite;
+        sprite.U16(id);
+        sprite.U16(1);
+        for (uint16_t depth = 1; depth <= (id == 15 ? 1 : 300); ++depth)
+            sprite.Bytes(PlaceObject2(depth, id == 15 ? 1 : id + 1, depth, 0));
+        sprite.Bytes(Concat({ShowFrame(), End()}));
+        tags = Concat({tags, Tag(39, sprite.bytes, true)});
+    }
+    BitWriter button;
+    button.U16(20);
+    button.U8(0);
+    button.U16(0);
+    ButtonRecord(button, 0x0f, 10, 1);
+    button.U8(0);
+    tags = Concat({tags, Tag(34, button.bytes), NamedPlace(1, 20, 0, 0, "b"), ShowFrame(), End()});
+    movie::MoviePlayer player;
+    ASSERT_TRUE(player.Load(Movie(tags, 8000, 6000, 1, 'F', 8))) << player.Error();
+    player.Advance();
+    raster::FrameBuffer fb(400, 300);
+    player.Render(fb); // returns: the drawing's budget ends it
+    EXPECT_EQ(fb.Row(5)[5], 0xff00ff00u);
+}
