@@ -682,7 +682,9 @@ Interpreter::Result Interpreter::Run(Runtime& rt, Context& c, size_t start, size
                 bool text = p == ClipProp::Name || p == ClipProp::Target ||
                             p == ClipProp::DropTarget || p == ClipProp::Url ||
                             p == ClipProp::Quality;
-                if (text)
+                if (p == ClipProp::FocusRect)
+                    rt.SetClipProp(clip, p, v);
+                else if (text)
                     rt.host().SetProperty(clip, p, 0, rt.ToString(v));
                 else
                     rt.host().SetProperty(clip, p,

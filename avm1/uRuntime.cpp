@@ -517,6 +517,13 @@ void Runtime::SetClipProp(ClipId clip, ClipProp prop, const Value& v) {
         host_.SetProperty(clip, prop, 0, ToString(v));
         return;
     }
+    if (prop == ClipProp::FocusRect) {
+        // null and undefined are told apart from false: they unset it.
+        // Version 6 on takes a truth value, older movies a number.
+        const double d = version() >= 6 ? (ToBoolean(v) ? 1 : 0) : ToNumber(v);
+        host_.SetProperty(clip, prop, d, v.IsNullish() ? "null" : std::string());
+        return;
+    }
     double d = prop == ClipProp::Visible ? (ToBoolean(v) ? 1 : 0) : ToNumber(v);
     host_.SetProperty(clip, prop, d, std::string());
 }

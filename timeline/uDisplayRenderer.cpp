@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -350,6 +351,12 @@ void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObje
     case chars::Kind::EditText:
         DrawEditText(*static_cast<const chars::EditTextChar*>(c), m, color);
         break;
+    case chars::Kind::Sprite:
+        // Placed sprites draw their own list; one inside a button has no
+        // instance and shows its first frame.
+        if (!obj)
+            DrawSpriteFirstFrame(*static_cast<const chars::SpriteChar*>(c), m, color, nesting);
+        break;
     case chars::Kind::Button: {
         const auto* b = static_cast<const chars::ButtonChar*>(c);
         std::vector<const chars::ButtonRecord*> shown;
@@ -369,20 +376,65 @@ void DisplayRenderer::DrawCharacter(const chars::Character* c, const DisplayObje
             if (!inner || inner == c)
                 continue;
             PushLayerFor(rec->blend, rec->filters.get());
-            if (inner->kind == chars::Kind::Sprite) {
-                // A sprite inside a button shows its first frame.
-                const auto* sprite = static_cast<const chars::SpriteChar*>(inner);
-                (void)sprite;
-            } else {
-                DrawCharacter(inner, nullptr, 0, ButtonState::Up, m.Concat(rec->matrix),
-                              color.Concat(rec->cxform), nesting + 1);
-            }
+            DrawCharacter(inner, nullptr, 0, ButtonState::Up, m.Concat(rec->matrix),
+                          color.Concat(rec->cxform), nesting + 1);
             PopLayerFor(rec->blend, rec->filters.get());
         }
         break;
     }
     default:
         break;
+    }
+}
+
+void DisplayRenderer::DrawSpriteFirstFrame(const chars::SpriteChar& sprite, const raster::Matrix& m,
+                                           const raster::ColorTransform& color, int nesting) {
+    // The first frame's placements, by depth. Masks are left out (their
+    // layers show unmasked); names and clip actions play no part here.
+    // Every tag read and object drawn counts against a budget of its own:
+    // sprites placing sprites many times over would otherwise multiply.
+    constexpr size_t kMaxFirstFrameWork = size_t(1) << 18;
+    auto spend = [this] { return firstFrameWork_ < kMaxFirstFrameWork && ++firstFrameWork_; };
+    std::map<uint16_t, Placement> list;
+    for (const swf::Tag& tag : sprite.tags) {
+        if (tag.code == swf::tags::ShowFrame || !spend())
+            break;
+        if (IsRemoveTag(tag.code)) {
+            list.erase(RemovedDepth(tag));
+            continue;
+        }
+        Placement p;
+        if (!IsPlaceTag(tag.code) || !ReadPlacement(tag, 10, p))
+            continue;
+        auto it = list.find(p.depth);
+        if (it == list.end()) {
+            if (p.hasCharacter)
+                list.emplace(p.depth, std::move(p));
+            continue;
+        }
+        if (!p.move)
+            continue; // the depth is taken
+        Placement& q = it->second;
+        if (p.hasCharacter)
+            q.characterId = p.characterId;
+        if (p.hasMatrix)
+            q.matrix = p.matrix;
+        if (p.hasCxform)
+            q.cxform = p.cxform;
+        if (p.hasRatio)
+            q.ratio = p.ratio;
+        if (p.hasClipDepth)
+            q.clipDepth = p.clipDepth;
+    }
+    for (const auto& [depth, p] : list) {
+        (void)depth;
+        const chars::Character* inner = Dict().Get(p.characterId);
+        if (p.clipDepth > 0 || !inner || inner == &sprite)
+            continue;
+        if (!spend())
+            return;
+        DrawCharacter(inner, nullptr, p.ratio, ButtonState::Up, m.Concat(p.matrix),
+                      color.Concat(p.cxform), nesting + 1);
     }
 }
 

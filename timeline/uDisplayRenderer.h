@@ -36,6 +36,8 @@ class DisplayRenderer {
     void DrawCharacter(const chars::Character* c, const DisplayObject* obj, uint16_t ratio,
                        ButtonState state, const raster::Matrix& m,
                        const raster::ColorTransform& color, int nesting);
+    void DrawSpriteFirstFrame(const chars::SpriteChar& sprite, const raster::Matrix& m,
+                              const raster::ColorTransform& color, int nesting);
     void DrawUnmasked(const DisplayObject& obj, const raster::Matrix& parent,
                       const raster::ColorTransform& parentColor);
     void DrawScriptBitmap(const raster::BitmapData& bd, bool smooth, const raster::Matrix& m,
@@ -61,6 +63,7 @@ class DisplayRenderer {
     // rest of the picture is left out rather than taking forever.
     size_t segments_ = 0;
     bool Spend(size_t n);
+    size_t firstFrameWork_ = 0; // tags and objects of sprites inside buttons
     // The dictionary of the timeline being drawn (a loaded movie has its own).
     chars::Dictionary& Dict() { return *dict_; }
     chars::Dictionary* dict_;

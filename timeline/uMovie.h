@@ -338,6 +338,9 @@ class Movie {
     avm1::ClipId focus_ = 0;
     bool focusByTab_ = false;
     bool highlight_ = false; // keys show the focus rectangle, the pointer hides it
+    // Whether the focused object gets the rectangle, as _focusrect said
+    // when it took the focus.
+    bool focusRectOn_ = false;
     text::EditState editState_;
     bool swallowText_ = false; // the key went to a button or focus: its text is not typed
     bool spacePressed_ = false;

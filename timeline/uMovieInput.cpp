@@ -11,6 +11,7 @@
 #include "text/uTextEditing.h"
 #include "text/uUtf16.h"
 #include "timeline/uDrawing.h"
+#include "timeline/uFocusRect.h"
 #include "timeline/uHitTest.h"
 #include "timeline/uMovie.h"
 #include "timeline/uTabOrder.h"
@@ -205,6 +206,11 @@ void Movie::ChangeFocus(avm1::ClipId clip, bool byTab) {
         RunQueue();
     focus_ = clip;
     focusByTab_ = byTab;
+    {
+        ScriptHost::Place place;
+        focusRectOn_ = clip && host_->Find(clip, place) && place.obj &&
+                       FocusRectEnabled(place.obj->focusRect, rootProps_.focusRect);
+    }
     editState_ = text::EditState();
     if (clip)
         if (text::TextField* f = host_->TextFieldModel(clip)) {
@@ -734,16 +740,34 @@ void Movie::PointerButton(bool down) {
 }
 
 bool Movie::FocusHighlight(swf::Rect& stageTwips) {
-    const avm1::ClipId focus = highlight_ ? Focus() : 0;
+    // Changing _focusrect later leaves a shown rectangle as it is.
+    const avm1::ClipId focus = highlight_ && focusRectOn_ ? Focus() : 0;
     ScriptHost::Place place;
     if (!focus || !host_->Find(focus, place) || !place.obj || place.obj->textField)
         return false;
-    const int own = place.obj->focusRect;
-    if (own == 0 || (own < 0 && rootProps_.focusRect == 0))
-        return false;
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    if (!host_->Bounds(focus, ScriptHost::kRoot, x0, y0, x1, y1))
+    if (place.obj->character && place.obj->character->kind == chars::Kind::Button) {
+        swf::Rect hit;
+        if (!ButtonHitBounds(*static_cast<const chars::ButtonChar*>(place.obj->character), dict_,
+                             hit))
+            return false;
+        // Measured in the main timeline's space, as other objects are.
+        raster::Matrix m = host_->WorldMatrix(focus), rootInv;
+        if (host_->WorldMatrix(ScriptHost::kRoot).Invert(rootInv))
+            m = rootInv.Concat(m);
+        const raster::Point corners[4] = {m.Apply({double(hit.xMin), double(hit.yMin)}),
+                                          m.Apply({double(hit.xMax), double(hit.yMin)}),
+                                          m.Apply({double(hit.xMin), double(hit.yMax)}),
+                                          m.Apply({double(hit.xMax), double(hit.yMax)})};
+        x0 = x1 = corners[0].x / 20;
+        y0 = y1 = corners[0].y / 20;
+        for (const raster::Point& c : corners) {
+            x0 = std::min(x0, c.x / 20), x1 = std::max(x1, c.x / 20);
+            y0 = std::min(y0, c.y / 20), y1 = std::max(y1, c.y / 20);
+        }
+    } else if (!host_->Bounds(focus, ScriptHost::kRoot, x0, y0, x1, y1)) {
         return false;
+    }
     auto twips = [](double px) {
         return static_cast<int32_t>(std::max(-2e9, std::min(2e9, std::round(px * 20))));
     };

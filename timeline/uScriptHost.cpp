@@ -506,6 +506,8 @@ double ScriptHost::GetProperty(ClipId clip, ClipProp prop) {
     case ClipProp::HighQuality:
         return 1;
     case ClipProp::FocusRect:
+        if (movie_.Header().version <= 5)
+            return movie_.RootProps().focusRect == 0 ? 0 : 1;
         return 1;
     case ClipProp::SoundBufTime:
         return 5;
@@ -559,10 +561,16 @@ void ScriptHost::SetProperty(ClipId clip, ClipProp prop, double number, const st
         return;
     }
     if (prop == ClipProp::FocusRect) {
+        const bool unset = text == "null" || text == "undefined";
+        if (movie_.Header().version <= 5) {
+            // Older movies have one setting for everything; what is no
+            // number leaves it as it was.
+            if (!unset && !std::isnan(number))
+                movie_.RootProps().focusRect = int8_t(number != 0);
+            return;
+        }
         // null and undefined hand the choice back to the main timeline.
-        obj.focusRect = text == "null" || text == "undefined"
-                            ? int8_t(-1)
-                            : int8_t(!std::isnan(number) && number != 0);
+        obj.focusRect = unset ? int8_t(-1) : int8_t(!std::isnan(number) && number != 0);
         return;
     }
     if (std::isnan(number))

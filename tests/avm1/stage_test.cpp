@@ -2,6 +2,8 @@
 // display state with the change its listeners hear of.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tests/avm1/uTestSupport.h"
 
 using namespace zembra::avm1;
@@ -65,4 +67,49 @@ TEST(Stage, DisplayStateTakesKnownStatesAndTellsListenersOfChanges) {
     EXPECT_EQ(rt.ToString(StageGet(rt, "displayState")), "normal");
     const std::vector<std::string> want = {"heard true", "heard false"};
     EXPECT_EQ(e.host.traces, want);
+}
+
+namespace {
+
+// Remembers what the last _focusrect assignment handed the host.
+struct FocusRectHost : FakeHost {
+    double number = -99;
+    std::string text = "?";
+    void SetProperty(ClipId c, ClipProp p, double n, const std::string& t) override {
+        if (p == ClipProp::FocusRect) {
+            number = n;
+            text = t;
+        }
+        FakeHost::SetProperty(c, p, n, t);
+    }
+};
+
+} // namespace
+
+TEST(Stage, FocusRectAssignmentsTellUnsettingFromFalse) {
+    for (int version : {5, 6, 8}) {
+        SCOPED_TRACE(version);
+        FocusRectHost host;
+        Runtime rt(host, version);
+        const ClipId clip = host.AddClip(1, "clip");
+        Object* obj = rt.ClipObject(clip);
+        ASSERT_NE(obj, nullptr);
+        // Through a member and through the SetProperty action alike.
+        rt.SetMember(obj, "_focusrect", Value::Null());
+        EXPECT_EQ(host.text, "null");
+        rt.SetMember(obj, "_focusrect", Value::Bool(false));
+        EXPECT_EQ(host.text, "");
+        EXPECT_EQ(host.number, 0);
+        Asm a;
+        a.PushStr("clip").PushInt(static_cast<int>(ClipProp::FocusRect)).PushUndef().Op(0x23);
+        ASSERT_TRUE(rt.RunActions(a.Finish(), 1));
+        EXPECT_EQ(host.text, "null");
+        // A non-empty word: a truth value from version 6, no number before.
+        rt.SetMember(obj, "_focusrect", Value::Str("test"));
+        EXPECT_EQ(host.text, "");
+        if (version >= 6)
+            EXPECT_EQ(host.number, version >= 7 ? 1 : 0);
+        else
+            EXPECT_TRUE(std::isnan(host.number));
+    }
 }

@@ -243,8 +243,12 @@ TEST(MovieFocus, TabAndKeysAndTheFocusRectangle) {
     p.movie.KeyEvent(65, true, 'a');
     EXPECT_EQ(p.movie.LastKeyAscii(), 'a');
     EXPECT_TRUE(p.movie.FocusHighlight(r));
-    // A clip that turns its rectangle off has none.
+    // A clip that turns its rectangle off has none the next time it
+    // takes the focus.
     p.movie.Scripts()->host().SetProperty(p.btn, avm1::ClipProp::FocusRect, 0, "false");
+    ASSERT_TRUE(p.movie.SetFocus(0));
+    p.movie.KeyEvent(9, true);
+    EXPECT_EQ(p.movie.Focus(), p.btn);
     EXPECT_FALSE(p.movie.FocusHighlight(r));
 }
 
