@@ -293,8 +293,10 @@ Value EndFill(Runtime& rt, Object*, const Value& thisv, Args&) {
 
 // The gradient arguments of beginGradientFill and lineGradientStyle:
 // type, colors, alphas, ratios, matrix[, spread, interpolation, focal].
-// False when they describe no gradient.
+// False when they describe no gradient: a call the player ignores whole.
 bool ReadGradient(Runtime& rt, Args& args, DrawFill& out) {
+    if (args.size() < 5 || args.size() > 8)
+        return false;
     const std::string type = StrArg(rt, args, 0);
     if (type == "linear")
         out.kind = DrawFill::Kind::Linear;
@@ -308,14 +310,20 @@ bool ReadGradient(Runtime& rt, Args& args, DrawFill& out) {
     Object* m = Arg(args, 4).AsObject();
     if (!colors || !alphas || !ratios || !m)
         return false;
-    const double n =
-        std::min({rt.ArrayLength(colors), rt.ArrayLength(alphas), rt.ArrayLength(ratios), 15.0});
-    if (!(n >= 1))
+    // One stop per colour: arrays of different lengths describe none.
+    const double n = rt.ArrayLength(colors);
+    if (!(n >= 1) || rt.ArrayLength(alphas) != n || rt.ArrayLength(ratios) != n)
         return false;
-    for (uint32_t i = 0; i < static_cast<uint32_t>(n); ++i) {
+    const uint32_t stops = static_cast<uint32_t>(std::min(n, double(DrawFill::kMaxStops)));
+    for (uint32_t i = 0; i < stops; ++i) {
+        // Ratios are whole steps 0..255; one outside makes the call void
+        // (NaN counts as 0).
+        const double ratio = rt.ToNumber(rt.ArrayGet(ratios, i));
+        if (ratio <= -1 || ratio >= 256)
+            return false;
         out.colors.push_back(ColorArg(rt, rt.ArrayGet(colors, i)));
         out.alphas.push_back(rt.ToNumber(rt.ArrayGet(alphas, i)));
-        out.ratios.push_back(rt.ToNumber(rt.ArrayGet(ratios, i)));
+        out.ratios.push_back(std::isnan(ratio) ? 0 : std::trunc(ratio));
     }
     auto num = [&](const char* name) { return rt.ToNumber(rt.GetMember(m, name)); };
     if (rt.ToString(rt.GetMember(m, "matrixType")) == "box") {
@@ -348,6 +356,12 @@ Value BeginGradientFill(Runtime& rt, Object*, const Value& thisv, Args& args) {
     ClipId c = ThisClip(thisv);
     if (!c)
         return Value::Undef();
+    // No type at all ends the fill, as beginFill() does; any other bad
+    // argument leaves the current fill alone.
+    if (Arg(args, 0).IsUndefined()) {
+        rt.host().DrawFillStyle(c, nullptr);
+        return Value::Undef();
+    }
     DrawFill fill;
     if (ReadGradient(rt, args, fill))
         rt.host().DrawFillStyle(c, &fill);

@@ -3,6 +3,7 @@
 // Clips are named by the host's own non-zero handles; 0 means "none".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,6 +54,8 @@ enum class ClipProp : int {
 // gradient square -819.2..819.2 into the clip.
 struct DrawFill {
     enum class Kind { Solid, Linear, Radial };
+    // Stops past this many are dropped, as a shape record holds no more.
+    static constexpr size_t kMaxStops = 15;
     Kind kind = Kind::Solid;
     std::vector<uint32_t> colors;
     std::vector<double> alphas;

@@ -12,14 +12,8 @@ namespace {
 constexpr size_t kMaxStops = 256;
 
 struct LinearTables {
-    float toLinear[256];
     uint8_t toSrgb[4096]; // indexed by linear value * 4095
     LinearTables() {
-        for (int i = 0; i < 256; ++i) {
-            const double c = i / 255.0;
-            toLinear[i] =
-                static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
-        }
         for (int i = 0; i < 4096; ++i) {
             const double l = i / 4095.0;
             const double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
@@ -31,6 +25,15 @@ struct LinearTables {
 const LinearTables& Linear() {
     static const LinearTables tables;
     return tables;
+}
+
+float ToLinear(float c) {
+    return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+}
+
+// Linear light is kept in 1/255 steps, rounded down.
+float Step(float v) {
+    return std::floor(std::clamp(v, 0.0f, 1.0f) * 255.0f + 1e-4f) / 255.0f;
 }
 
 double ClampRatio(double r) {
@@ -60,10 +63,20 @@ void GradientTable::Build(const std::vector<GradientStop>& stops, Interpolation 
         const Rgba c = color.Apply(stops[i].color);
         Stop& s = sorted[i];
         s.ratio = ClampRatio(stops[i].ratio);
-        s.c[0] = linear ? Linear().toLinear[c.r] : c.r / 255.0f;
-        s.c[1] = linear ? Linear().toLinear[c.g] : c.g / 255.0f;
-        s.c[2] = linear ? Linear().toLinear[c.b] : c.b / 255.0f;
         s.c[3] = c.a / 255.0f;
+        if (linear) {
+            // The player takes the premultiplied colour into linear light
+            // and divides the alpha out only after: translucent stops come
+            // out darker than their straight colour would.
+            const float a = s.c[3];
+            s.c[0] = Step(ToLinear(c.r / 255.0f * a));
+            s.c[1] = Step(ToLinear(c.g / 255.0f * a));
+            s.c[2] = Step(ToLinear(c.b / 255.0f * a));
+        } else {
+            s.c[0] = c.r / 255.0f;
+            s.c[1] = c.g / 255.0f;
+            s.c[2] = c.b / 255.0f;
+        }
     }
     // Stable insertion sort: few stops, and no allocation.
     for (size_t i = 1; i < count; ++i) {
@@ -81,8 +94,11 @@ void GradientTable::Build(const std::vector<GradientStop>& stops, Interpolation 
         };
         if (!tables)
             return Rgba{byte(c[0]), byte(c[1]), byte(c[2]), byte(c[3])};
-        auto srgb = [tables](float v) {
-            return tables->toSrgb[static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 4095 + 0.5f)];
+        // Back to straight linear colour, then to sRGB.
+        const float inv = c[3] > 0 ? 1.0f / c[3] : 0.0f;
+        auto srgb = [tables, inv](float v) {
+            return tables
+                ->toSrgb[static_cast<int>(std::clamp(Step(v) * inv, 0.0f, 1.0f) * 4095 + 0.5f)];
         };
         return Rgba{srgb(c[0]), srgb(c[1]), srgb(c[2]), byte(c[3])};
     };

@@ -94,6 +94,19 @@ raster::Rgba Color(uint32_t rgb, double alpha) {
                         static_cast<uint8_t>(std::lround(a * 2.55))};
 }
 
+// A script's focal point ratio is kept as a shape record keeps it, in
+// 1/256 steps toward zero, and goes no nearer the edge than 0.98: past
+// that the player draws it as 0.98.
+double FocalOf(double focal) {
+    if (!std::isfinite(focal))
+        return 0;
+    const double kMax = 0.98;
+    const double stepped = std::trunc(std::max(-2.0, std::min(2.0, focal)) * 256) / 256;
+    return std::max(-kMax, std::min(kMax, stepped));
+}
+
+} // namespace
+
 raster::Paint PaintOf(const avm1::DrawFill& fill) {
     raster::Paint p;
     if (fill.kind == avm1::DrawFill::Kind::Solid || fill.colors.empty()) {
@@ -103,11 +116,11 @@ raster::Paint PaintOf(const avm1::DrawFill& fill) {
         return p;
     }
     const bool radial = fill.kind == avm1::DrawFill::Kind::Radial;
-    p.kind = radial ? (fill.focal != 0 ? raster::Paint::Kind::Focal : raster::Paint::Kind::Radial)
+    p.focalPoint = radial ? FocalOf(fill.focal) : 0;
+    p.kind = radial ? (p.focalPoint != 0 ? raster::Paint::Kind::Focal : raster::Paint::Kind::Radial)
                     : raster::Paint::Kind::Linear;
-    // At most 15 stops, as the file format allows.
-    const size_t n =
-        std::min<size_t>({fill.colors.size(), fill.alphas.size(), fill.ratios.size(), 15});
+    const size_t n = std::min<size_t>(
+        {fill.colors.size(), fill.alphas.size(), fill.ratios.size(), avm1::DrawFill::kMaxStops});
     for (size_t i = 0; i < n; ++i) {
         raster::GradientStop stop;
         stop.ratio =
@@ -115,21 +128,18 @@ raster::Paint PaintOf(const avm1::DrawFill& fill) {
         stop.color = Color(fill.colors[i], fill.alphas[i]);
         p.stops.push_back(stop);
     }
-    chars::NormalizeStops(p.stops, !radial);
+    chars::NormalizeStops(p.stops, fill.linearRgb);
     p.spread = fill.spread == 1   ? raster::SpreadMode::Reflect
                : fill.spread == 2 ? raster::SpreadMode::Repeat
                                   : raster::SpreadMode::Pad;
     p.interpolation =
         fill.linearRgb ? raster::Interpolation::LinearRgb : raster::Interpolation::Rgb;
-    p.focalPoint = std::isfinite(fill.focal) ? std::max(-1.0, std::min(1.0, fill.focal)) : 0;
     // Pixels to twips: the square keeps its units, the placement scales.
     const double* m = fill.matrix;
     p.matrix = raster::Matrix{Finite(m[0]), Finite(m[1]),      Finite(m[2]),
                               Finite(m[3]), Finite(m[4]) * 20, Finite(m[5]) * 20};
     return p;
 }
-
-} // namespace
 
 ClipId ScriptHost::Register(ClipId parent, int depth) {
     // Handles are never reused, so an old handle cannot reach a new clip.
@@ -962,8 +972,8 @@ void ScriptHost::SetClipMatrix(ClipId clip, const double matrix[6]) {
         if (!std::isfinite(matrix[i]))
             return;
     DisplayObject& obj = p.obj ? *p.obj : movie_.RootProps();
-    obj.matrix = raster::Matrix{matrix[0],          matrix[1],          matrix[2],
-                                matrix[3],          ToTwips(matrix[4]), ToTwips(matrix[5])};
+    obj.matrix = raster::Matrix{matrix[0], matrix[1],          matrix[2],
+                                matrix[3], ToTwips(matrix[4]), ToTwips(matrix[5])};
     obj.scriptTransform.valid = false;
     obj.scriptMoved = true;
 }

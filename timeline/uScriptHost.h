@@ -16,6 +16,10 @@ namespace zembra::timeline {
 
 class Movie;
 
+// The paint a drawing API fill stands for, as a shape record would hold it
+// (stops, focal point), its placement in twips.
+raster::Paint PaintOf(const avm1::DrawFill& fill);
+
 class ScriptHost : public avm1::Host {
   public:
     static constexpr avm1::ClipId kRoot = 1;

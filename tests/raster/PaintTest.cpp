@@ -88,6 +88,30 @@ TEST(GradientTable, LinearRgbIsBrighterInTheMiddle) {
     EXPECT_EQ(Red(lin.Colors()[255]), 255u);
 }
 
+TEST(GradientTable, LinearRgbTranslucentStopsAndDarkChannels) {
+    // A translucent stop goes into linear light premultiplied, so its
+    // colour comes back darker: blue at alpha 140 reads about 184.
+    GradientTable t;
+    t.Build({Stop(0, 14, 20, 255, 140)}, Interpolation::LinearRgb, kNone);
+    const uint32_t c = t.Colors()[100];
+    EXPECT_EQ(Alpha(c), 140u);
+    EXPECT_NEAR(Blue(c) * 255.0 / Alpha(c), 184, 3);
+    // Dark channels lose to the 1/255 steps of linear light (20 -> 13),
+    // also when opaque; full and zero channels stay exact.
+    GradientTable o;
+    o.Build({Stop(0, 255, 20, 0), Stop(255, 255, 20, 0)}, Interpolation::LinearRgb, kNone);
+    EXPECT_EQ(Red(o.Colors()[50]), 255u);
+    EXPECT_NEAR(Green(o.Colors()[50]), 13u, 1u);
+    EXPECT_EQ(Blue(o.Colors()[50]), 0u);
+    EXPECT_TRUE(o.Opaque());
+    // Fully transparent entries stay clear, with no division by zero.
+    GradientTable z;
+    z.Build({Stop(0, 255, 255, 255, 0), Stop(255, 255, 255, 255, 0)}, Interpolation::LinearRgb,
+            kNone);
+    EXPECT_TRUE(z.Transparent());
+    EXPECT_EQ(z.Colors()[128], 0u);
+}
+
 TEST(GradientTable, CacheRebuildsWhenAnyInputChanges) {
     GradientCache cache;
     std::vector<GradientStop> stops = {Stop(0, 255, 0, 0), Stop(255, 0, 0, 255)};
