@@ -401,7 +401,7 @@ void DisplayRenderer::DrawGeometry(const chars::ShapeGeometry& g, const raster::
             if (Spend(f.segments.size()))
                 canvas_.FillPath(f.segments, g.rule, f.paint, m, color);
         for (const chars::StrokePath& s : layer.strokes)
-            if (Spend(s.segments.size()))
+            if (masks_ == 0 && Spend(s.segments.size()))
                 canvas_.StrokePath(s.segments, s.style, m, color);
     }
 }
