@@ -277,11 +277,11 @@ void DisplayRenderer::DrawUnmasked(const DisplayObject& obj, const raster::Matri
     }
     if (obj.sprite)
         DrawList(*obj.sprite, m, color);
-    else if (obj.textField)
-        TextFieldRenderer(canvas_, [this](size_t n) {
-            return Spend(n);
-        }).Draw(*obj.textField, m, color);
-    else if (obj.scriptBitmap)
+    else if (obj.textField) {
+        TextFieldRenderer fields(canvas_, [this](size_t n) { return Spend(n); });
+        fields.ClipToField(masks_ == 0);
+        fields.Draw(*obj.textField, m, color);
+    } else if (obj.scriptBitmap)
         DrawScriptBitmap(*obj.scriptBitmap, obj.bitmapSmoothing, m, color);
     else
         DrawCharacter(obj.character, &obj, obj.ratio, obj.buttonState, m, color, 0);

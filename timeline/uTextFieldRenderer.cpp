@@ -76,9 +76,39 @@ void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& m,
     const size_t first = static_cast<size_t>(std::max(1, f.Scroll()) - 1);
     if (first >= lines.size())
         return;
-    const std::u16string& t = f.Text();
     const double top = lines[first].top;
     const double room = f.Height() - 2 * kGutter / 20;
+    // Text scrolled sideways or wider than the field is cut at the gutter;
+    // a mask is only set up when some line reaches past it.
+    bool clip = false;
+    if (clipToField_) {
+        const double inner = f.Width() - 2 * kGutter / 20;
+        for (size_t li = first; li < lines.size() && li - first < kMaxLines && !clip; ++li)
+            clip = lines[li].x - f.HScroll() < 0 ||
+                   lines[li].x + lines[li].width - f.HScroll() > inner;
+    }
+    if (clip) {
+        canvas_.BeginMask();
+        canvas_.FillPath(
+            Rect(x0 + kGutter, y0, x0 + f.Width() * 20 - kGutter, y0 + f.Height() * 20),
+            raster::FillRule::NonZero, Solid({0, 0, 0, 255}), m, raster::ColorTransform());
+        canvas_.EndMask();
+    }
+    DrawLines(f, m, color, first, top, room);
+    if (clip)
+        canvas_.PopMask();
+}
+
+void TextFieldRenderer::DrawLines(const text::TextField& f, const raster::Matrix& m,
+                                  const raster::ColorTransform& color, size_t first, double top,
+                                  double room) {
+    const double x0 = f.x * 20, y0 = f.y * 20;
+    auto rgb = [](uint32_t c) {
+        return raster::Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                            static_cast<uint8_t>(c), 255};
+    };
+    const std::vector<text::TextLine>& lines = f.Lines();
+    const std::u16string& t = f.Text();
     size_t drawn = 0;
     for (size_t li = first; li < lines.size() && li - first < kMaxLines; ++li) {
         const text::TextLine& line = lines[li];

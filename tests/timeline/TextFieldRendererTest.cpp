@@ -74,3 +74,27 @@ TEST(TextFieldRenderer, ScrolledLinesAboveTheFieldAreNotDrawn) {
     empty.Draw(f);
     EXPECT_EQ(Inked(empty.fb, 0, 0, 60, 60), 0);
 }
+
+TEST(TextFieldRenderer, TextPastTheSidesIsCutAtTheGutter) {
+    text::TextField f;
+    f.x = 10;
+    f.SetSize(30, 18);
+    f.SetText(u"WWWWWWWWWWWW"); // far wider than the field
+    Scene wide;
+    wide.Draw(f);
+    EXPECT_GT(Inked(wide.fb, 12, 0, 38, 18), 0);
+    EXPECT_EQ(Inked(wide.fb, 38, 0, 60, 60), 0); // right of the gutter
+    f.SetHScroll(f.MaxHScroll());
+    Scene scrolled;
+    scrolled.Draw(f);
+    EXPECT_GT(Inked(scrolled.fb, 12, 0, 38, 18), 0);
+    EXPECT_EQ(Inked(scrolled.fb, 0, 0, 12, 60), 0); // left of the gutter
+    EXPECT_EQ(Inked(scrolled.fb, 38, 0, 60, 60), 0);
+
+    // Drawn into a mask, the text is not cut: what it covers is the mask.
+    Scene masked;
+    timeline::TextFieldRenderer r(masked.canvas, [](size_t) { return true; });
+    r.ClipToField(false);
+    r.Draw(f, raster::Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0}, raster::ColorTransform());
+    EXPECT_GT(Inked(masked.fb, 0, 0, 12, 60), 0);
+}
