@@ -39,8 +39,21 @@ std::vector<raster::Segment> Rect(double x0, double y0, double x1, double y1) {
 
 } // namespace
 
-void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& m,
+bool TextFieldRenderer::DeviceTextShows(const raster::Matrix& m) {
+    constexpr double kSlant = 0.01; // shear below this is not seen
+    return m.a > 0 && m.d > 0 && std::abs(m.b) <= kSlant * m.a && std::abs(m.c) <= kSlant * m.d;
+}
+
+void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& placed,
                              const raster::ColorTransform& color) {
+    // Device text is never turned, slanted or mirrored: such a field is not
+    // drawn at all, and a slant too small to see is taken out.
+    raster::Matrix m = placed;
+    if (!f.EmbedFonts()) {
+        if (!DeviceTextShows(m))
+            return;
+        m.b = m.c = 0;
+    }
     const double x0 = f.x * 20, y0 = f.y * 20;
     auto rgb = [](uint32_t c) {
         return raster::Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),

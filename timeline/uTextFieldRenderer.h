@@ -27,6 +27,9 @@ class TextFieldRenderer {
     // Whether text reaching past the field's sides is cut there (not while
     // the field is drawn into a mask).
     void ClipToField(bool on) { clipToField_ = on; }
+    // Whether a field without embedded fonts shows under `m` (its full
+    // transform to pixels).
+    static bool DeviceTextShows(const raster::Matrix& m);
 
   private:
     void DrawLines(const text::TextField& f, const raster::Matrix& m,

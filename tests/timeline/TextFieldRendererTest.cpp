@@ -98,3 +98,33 @@ TEST(TextFieldRenderer, TextPastTheSidesIsCutAtTheGutter) {
     r.Draw(f, raster::Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0}, raster::ColorTransform());
     EXPECT_GT(Inked(masked.fb, 0, 0, 12, 60), 0);
 }
+
+TEST(TextFieldRenderer, DeviceTextIsNeverTurnedOrMirrored) {
+    using timeline::TextFieldRenderer;
+    EXPECT_TRUE(TextFieldRenderer::DeviceTextShows({1, 0, 0, 1, 0, 0}));
+    EXPECT_TRUE(TextFieldRenderer::DeviceTextShows({2, 0.005, -0.005, 2, 0, 0}));
+    EXPECT_FALSE(TextFieldRenderer::DeviceTextShows({-1, 0, 0, 1, 0, 0}));
+    EXPECT_FALSE(TextFieldRenderer::DeviceTextShows({1, 0, 0, -1, 0, 0}));
+    EXPECT_FALSE(TextFieldRenderer::DeviceTextShows({0, 1, -1, 0, 0, 0})); // turned
+    EXPECT_FALSE(TextFieldRenderer::DeviceTextShows({1, 0.5, 0, 1, 0, 0}));
+
+    // Turned, a device-font field draws nothing; with embedded fonts its
+    // frame still shows.
+    text::TextField f;
+    f.x = 10;
+    f.y = 10;
+    f.SetSize(20, 20);
+    f.border = true;
+    const raster::Matrix turned{0, 1.0 / 20, -1.0 / 20, 0, 50, 0};
+    Scene device;
+    TextFieldRenderer(device.canvas, [](size_t) {
+        return true;
+    }).Draw(f, turned, raster::ColorTransform());
+    EXPECT_EQ(Inked(device.fb, 0, 0, 60, 60), 0);
+    f.SetEmbedFonts(true);
+    Scene embedded;
+    TextFieldRenderer(embedded.canvas, [](size_t) {
+        return true;
+    }).Draw(f, turned, raster::ColorTransform());
+    EXPECT_GT(Inked(embedded.fb, 0, 0, 60, 60), 0);
+}
