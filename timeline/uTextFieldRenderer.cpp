@@ -60,12 +60,15 @@ void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& pla
                             static_cast<uint8_t>(c), 255};
     };
     if (f.background || f.border) {
-        // On whole pixels when not rotated: the frame is one pixel on the
-        // pixels where the rectangle starts and ends.
+        // On whole pixels when the sides stay upright (turned by right
+        // angles at most): the frame is one pixel on the pixels where the
+        // rectangle starts and ends. Otherwise it is a one-pixel line along
+        // the sides.
         double fx0 = x0, fy0 = y0, fx1 = x0 + f.Width() * 20, fy1 = y0 + f.Height() * 20;
         double px = 20;
         raster::Matrix frameMatrix = m;
-        if (m.b == 0 && m.c == 0) {
+        const bool upright = (m.b == 0 && m.c == 0) || (m.a == 0 && m.d == 0);
+        if (upright) {
             const raster::Point p0 = m.Apply({fx0, fy0}), p1 = m.Apply({fx1, fy1});
             fx0 = std::round(std::min(p0.x, p1.x));
             fx1 = std::round(std::max(p0.x, p1.x));
@@ -77,7 +80,12 @@ void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& pla
         if (f.background)
             canvas_.FillPath(Rect(fx0, fy0, fx1, fy1), raster::FillRule::NonZero,
                              Solid(rgb(f.backgroundColor)), frameMatrix, color);
-        if (f.border) {
+        if (f.border && !upright) {
+            raster::StrokeStyle line;
+            line.width = 0;
+            line.paint = Solid(rgb(f.borderColor));
+            canvas_.StrokePath(Rect(fx0, fy0, fx1, fy1), line, frameMatrix, color);
+        } else if (f.border) {
             std::vector<raster::Segment> frame = Rect(fx0, fy0, fx1 + px, fy1 + px);
             const std::vector<raster::Segment> inner = Rect(fx0 + px, fy0 + px, fx1, fy1);
             frame.insert(frame.end(), inner.begin(), inner.end());

@@ -1,6 +1,9 @@
 // Drawing a text field from its model: rectangle, colours, scrolling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "raster/uCanvas.h"
 #include "text/uTextField.h"
 #include "timeline/uTextFieldRenderer.h"
@@ -127,4 +130,35 @@ TEST(TextFieldRenderer, DeviceTextIsNeverTurnedOrMirrored) {
         return true;
     }).Draw(f, turned, raster::ColorTransform());
     EXPECT_GT(Inked(embedded.fb, 0, 0, 60, 60), 0);
+}
+
+TEST(TextFieldRenderer, TheFrameStaysOnePixelWideUnderAnyTransform) {
+    text::TextField f;
+    f.SetSize(10, 10);
+    f.border = true;
+    f.SetEmbedFonts(true);
+    // Longest run of inked pixels across row y.
+    auto widest = [](const raster::FrameBuffer& fb, int y) {
+        int best = 0, run = 0;
+        for (int x = 0; x < fb.Width(); ++x) {
+            run = fb.Row(y)[x] != fb.Row(0)[0] ? run + 1 : 0;
+            best = std::max(best, run);
+        }
+        return best;
+    };
+    // Turned a quarter and doubled: still on whole pixels, one wide.
+    Scene quarter;
+    timeline::TextFieldRenderer(quarter.canvas, [](size_t) {
+        return true;
+    }).Draw(f, raster::Matrix{0, 2.0 / 20, -2.0 / 20, 0, 40, 10}, raster::ColorTransform());
+    EXPECT_EQ(widest(quarter.fb, 20), 1);
+    // Turned by 45 degrees and tripled: a thin line, not three pixels thick
+    // (some five across a row).
+    const double k = 3.0 / 20 * std::sqrt(0.5);
+    Scene slanted;
+    timeline::TextFieldRenderer(slanted.canvas, [](size_t) {
+        return true;
+    }).Draw(f, raster::Matrix{k, k, -k, k, 30, 5}, raster::ColorTransform());
+    EXPECT_GT(widest(slanted.fb, 25), 0);
+    EXPECT_LE(widest(slanted.fb, 25), 3);
 }
