@@ -479,9 +479,7 @@ void InstallMovieClip(Runtime& rt) {
     Def(rt, p, "endFill", EndFill);
     Def(rt, p, "lineStyle", LineStyle);
     Def(rt, p, "lineGradientStyle", LineGradientStyle);
-    // setMask is not offered yet: masks set this way do not draw as the
-    // player's do where a mask is used more than once.
-    (void)SetMask;
+    Def(rt, p, "setMask", SetMask);
 }
 
 } // namespace zembra::avm1

@@ -403,7 +403,9 @@ void TextField::Layout() const {
                 line.descent = std::max(line.descent, metricsAt(k).descent);
             }
             line.leading = pf.leading.value_or(0);
-            double offset = left + indent;
+            // A negative indent takes back margin, never more: the line
+            // does not start left of the gutter.
+            double offset = std::max(0.0, left + indent);
             switch (pf.align.value_or(Align::Left)) {
             case Align::Right:
                 offset += std::max(0.0, room - line.width);

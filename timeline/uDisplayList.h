@@ -51,6 +51,7 @@ struct DisplayObject {
     // whether this one is such a mask (then it is not drawn itself).
     uint32_t maskClip = 0;
     bool usedAsMask = false;
+    uint32_t maskedClip = 0; // the clip this one masks while usedAsMask
     // attachBitmap: a script's picture, drawn as it is at each frame.
     std::shared_ptr<const raster::BitmapData> scriptBitmap;
     bool bitmapSmoothing = false;

@@ -278,11 +278,11 @@ void DisplayRenderer::DrawUnmasked(const DisplayObject& obj, const raster::Matri
     }
     if (obj.sprite)
         DrawList(*obj.sprite, m, color);
-    else if (obj.textField)
-        TextFieldRenderer(canvas_, [this](size_t n) {
-            return Spend(n);
-        }).Draw(*obj.textField, m, color);
-    else if (obj.scriptBitmap)
+    else if (obj.textField) {
+        TextFieldRenderer fields(canvas_, [this](size_t n) { return Spend(n); });
+        fields.ClipToField(masks_ == 0);
+        fields.Draw(*obj.textField, m, color);
+    } else if (obj.scriptBitmap)
         DrawScriptBitmap(*obj.scriptBitmap, obj.bitmapSmoothing, m, color);
     else
         DrawCharacter(obj.character, &obj, obj.ratio, obj.buttonState, m, color, 0);
@@ -453,7 +453,7 @@ void DisplayRenderer::DrawGeometry(const chars::ShapeGeometry& g, const raster::
             if (Spend(f.segments.size()))
                 canvas_.FillPath(f.segments, g.rule, f.paint, m, color);
         for (const chars::StrokePath& s : layer.strokes)
-            if (Spend(s.segments.size()))
+            if (masks_ == 0 && Spend(s.segments.size()))
                 canvas_.StrokePath(s.segments, s.style, m, color);
     }
 }

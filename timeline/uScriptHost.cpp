@@ -919,15 +919,28 @@ void ScriptHost::SetMask(ClipId clip, ClipId mask) {
     Place p, m;
     if (!Find(clip, p) || !p.obj)
         return;
-    if (p.obj->maskClip && Find(p.obj->maskClip, m) && m.obj)
+    // The old mask, if still there and still this clip's, shows again.
+    if (p.obj->maskClip && Find(p.obj->maskClip, m) && m.obj && m.obj->maskedClip == clip) {
         m.obj->usedAsMask = false;
-    p.obj->maskClip = 0;
-    // A mask the timeline placed over depths keeps that job only: how the
-    // two would combine is not known here.
-    if (mask && mask != clip && Find(mask, m) && m.obj && m.obj->clipDepth == 0) {
-        m.obj->usedAsMask = true;
-        p.obj->maskClip = mask;
+        m.obj->maskedClip = 0;
     }
+    p.obj->maskClip = 0;
+    if (!mask || mask == clip || !Find(mask, m) || !m.obj)
+        return;
+    // A mask limits one clip at a time: the clip it limited before is
+    // left unmasked.
+    Place before;
+    if (m.obj->maskedClip && m.obj->maskedClip != clip && Find(m.obj->maskedClip, before) &&
+        before.obj && before.obj->maskClip == mask)
+        before.obj->maskClip = 0;
+    // A script mask replaces any masking the timeline gave either clip: a
+    // layer mask used here stops masking its depths, and a masked layer
+    // mask is drawn as an ordinary clip.
+    m.obj->clipDepth = 0;
+    p.obj->clipDepth = 0;
+    m.obj->usedAsMask = true;
+    m.obj->maskedClip = clip;
+    p.obj->maskClip = mask;
 }
 
 bool ScriptHost::MaskPlace(ClipId mask, const DisplayObject*& obj, raster::Matrix& parent) {

@@ -39,20 +39,36 @@ std::vector<raster::Segment> Rect(double x0, double y0, double x1, double y1) {
 
 } // namespace
 
-void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& m,
+bool TextFieldRenderer::DeviceTextShows(const raster::Matrix& m) {
+    constexpr double kSlant = 0.01; // shear below this is not seen
+    return m.a > 0 && m.d > 0 && std::abs(m.b) <= kSlant * m.a && std::abs(m.c) <= kSlant * m.d;
+}
+
+void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& placed,
                              const raster::ColorTransform& color) {
+    // Device text is never turned, slanted or mirrored: such a field is not
+    // drawn at all, and a slant too small to see is taken out.
+    raster::Matrix m = placed;
+    if (!f.EmbedFonts()) {
+        if (!DeviceTextShows(m))
+            return;
+        m.b = m.c = 0;
+    }
     const double x0 = f.x * 20, y0 = f.y * 20;
     auto rgb = [](uint32_t c) {
         return raster::Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
                             static_cast<uint8_t>(c), 255};
     };
     if (f.background || f.border) {
-        // On whole pixels when not rotated: the frame is one pixel on the
-        // pixels where the rectangle starts and ends.
+        // On whole pixels when the sides stay upright (turned by right
+        // angles at most): the frame is one pixel on the pixels where the
+        // rectangle starts and ends. Otherwise it is a one-pixel line along
+        // the sides.
         double fx0 = x0, fy0 = y0, fx1 = x0 + f.Width() * 20, fy1 = y0 + f.Height() * 20;
         double px = 20;
         raster::Matrix frameMatrix = m;
-        if (m.b == 0 && m.c == 0) {
+        const bool upright = (m.b == 0 && m.c == 0) || (m.a == 0 && m.d == 0);
+        if (upright) {
             const raster::Point p0 = m.Apply({fx0, fy0}), p1 = m.Apply({fx1, fy1});
             fx0 = std::round(std::min(p0.x, p1.x));
             fx1 = std::round(std::max(p0.x, p1.x));
@@ -64,7 +80,12 @@ void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& m,
         if (f.background)
             canvas_.FillPath(Rect(fx0, fy0, fx1, fy1), raster::FillRule::NonZero,
                              Solid(rgb(f.backgroundColor)), frameMatrix, color);
-        if (f.border) {
+        if (f.border && !upright) {
+            raster::StrokeStyle line;
+            line.width = 0;
+            line.paint = Solid(rgb(f.borderColor));
+            canvas_.StrokePath(Rect(fx0, fy0, fx1, fy1), line, frameMatrix, color);
+        } else if (f.border) {
             std::vector<raster::Segment> frame = Rect(fx0, fy0, fx1 + px, fy1 + px);
             const std::vector<raster::Segment> inner = Rect(fx0 + px, fy0 + px, fx1, fy1);
             frame.insert(frame.end(), inner.begin(), inner.end());
@@ -76,9 +97,39 @@ void TextFieldRenderer::Draw(const text::TextField& f, const raster::Matrix& m,
     const size_t first = static_cast<size_t>(std::max(1, f.Scroll()) - 1);
     if (first >= lines.size())
         return;
-    const std::u16string& t = f.Text();
     const double top = lines[first].top;
     const double room = f.Height() - 2 * kGutter / 20;
+    // Text scrolled sideways or wider than the field is cut at the gutter;
+    // a mask is only set up when some line reaches past it.
+    bool clip = false;
+    if (clipToField_) {
+        const double inner = f.Width() - 2 * kGutter / 20;
+        for (size_t li = first; li < lines.size() && li - first < kMaxLines && !clip; ++li)
+            clip = lines[li].x - f.HScroll() < 0 ||
+                   lines[li].x + lines[li].width - f.HScroll() > inner;
+    }
+    if (clip) {
+        canvas_.BeginMask();
+        canvas_.FillPath(
+            Rect(x0 + kGutter, y0, x0 + f.Width() * 20 - kGutter, y0 + f.Height() * 20),
+            raster::FillRule::NonZero, Solid({0, 0, 0, 255}), m, raster::ColorTransform());
+        canvas_.EndMask();
+    }
+    DrawLines(f, m, color, first, top, room);
+    if (clip)
+        canvas_.PopMask();
+}
+
+void TextFieldRenderer::DrawLines(const text::TextField& f, const raster::Matrix& m,
+                                  const raster::ColorTransform& color, size_t first, double top,
+                                  double room) {
+    const double x0 = f.x * 20, y0 = f.y * 20;
+    auto rgb = [](uint32_t c) {
+        return raster::Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                            static_cast<uint8_t>(c), 255};
+    };
+    const std::vector<text::TextLine>& lines = f.Lines();
+    const std::u16string& t = f.Text();
     size_t drawn = 0;
     for (size_t li = first; li < lines.size() && li - first < kMaxLines; ++li) {
         const text::TextLine& line = lines[li];

@@ -24,10 +24,20 @@ class TextFieldRenderer {
     // The field's rectangle is at (x, y) of the object's space.
     void Draw(const text::TextField& field, const raster::Matrix& m,
               const raster::ColorTransform& color);
+    // Whether text reaching past the field's sides is cut there (not while
+    // the field is drawn into a mask).
+    void ClipToField(bool on) { clipToField_ = on; }
+    // Whether a field without embedded fonts shows under `m` (its full
+    // transform to pixels).
+    static bool DeviceTextShows(const raster::Matrix& m);
 
   private:
+    void DrawLines(const text::TextField& f, const raster::Matrix& m,
+                   const raster::ColorTransform& color, size_t first, double top, double room);
+
     raster::Canvas& canvas_;
     std::function<bool(size_t)> spend_;
+    bool clipToField_ = true;
 };
 
 } // namespace zembra::timeline

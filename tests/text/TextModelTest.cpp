@@ -426,3 +426,20 @@ TEST(HtmlRead, CondensedWhiteSpaceStartsNoLineFromVersion8On) {
     EXPECT_EQ(ToUtf8(ReadHtml("  <p>  test  </p>  ", Base(), v7).text), " test \r");
     EXPECT_EQ(ToUtf8(ReadHtml("<b> a </b> <b> b </b> ", Base(), v7).text), " a  b ");
 }
+
+TEST(TextFieldLayout, ANegativeIndentTakesBackMarginButNoMore) {
+    TextField f;
+    f.SetSize(200, 50);
+    f.SetText(U("abc"));
+    TextFormat fmt;
+    fmt.indent = -10;
+    f.SetTextFormat(0, 3, fmt);
+    EXPECT_DOUBLE_EQ(f.Lines()[0].x, 0); // not left of the gutter
+    fmt.leftMargin = 8;
+    fmt.indent = -4;
+    f.SetTextFormat(0, 3, fmt);
+    EXPECT_DOUBLE_EQ(f.Lines()[0].x, 4);
+    fmt.indent = 5;
+    f.SetTextFormat(0, 3, fmt);
+    EXPECT_DOUBLE_EQ(f.Lines()[0].x, 13);
+}
