@@ -5,6 +5,7 @@
 #include <string>
 
 #include "avm1/uBuiltinUtil.h"
+#include "avm1/uXmlParser.h"
 
 namespace zembra::avm1 {
 
@@ -18,38 +19,11 @@ bool TextArg(Runtime& rt, const Args& args, std::string& out) {
     return !out.empty();
 }
 
-std::string EscapeXml(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 Value EscapeXmlFn(Runtime& rt, Object*, const Value&, Args& args) {
     std::string s;
     if (!TextArg(rt, args, s))
         return Value::Null();
-    std::string out = EscapeXml(s);
+    std::string out = XmlEscape(s);
     rt.CheckString(out);
     return Value::Str(std::move(out));
 }
@@ -73,7 +47,7 @@ std::string ToXml(Runtime& rt, const Value& v);
 
 // Strings give "null" for the empty string, as the escaping helper does.
 std::string StringXml(const std::string& s) {
-    return "<string>" + (s.empty() ? std::string("null") : EscapeXml(s)) + "</string>";
+    return "<string>" + (s.empty() ? std::string("null") : XmlEscape(s)) + "</string>";
 }
 
 // Elements start..length-1 of anything with a length; other values have none.

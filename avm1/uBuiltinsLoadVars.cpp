@@ -1,6 +1,7 @@
 // LoadVars: variables to and from url-encoded text. Nothing is fetched
 // here: load and sendAndLoad only start the request's counters.
 #include "avm1/uBuiltinUtil.h"
+#include "text/uHexDigit.h"
 
 namespace zembra::avm1 {
 
@@ -13,15 +14,7 @@ Value Escape(Runtime& rt, const std::string& s) {
 
 // The player's unescape: %XX pairs and '+' for a space.
 std::string Unescape(const std::string& s) {
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
+    auto hex = text::HexDigit;
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {

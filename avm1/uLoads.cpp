@@ -6,6 +6,7 @@
 
 #include "avm1/uBuiltinUtil.h"
 #include "util/uUtf8.h"
+#include "text/uHexDigit.h"
 
 namespace zembra::avm1 {
 
@@ -82,15 +83,7 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using text::HexDigit;
 
 std::string UrlDecode(const std::string& s) {
     std::string out;

@@ -4,6 +4,7 @@
 
 #include "avm1/uBuiltinsTextField.h"
 #include "text/uFieldFromTag.h"
+#include "text/uHexDigit.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,15 +31,7 @@ std::string Lower(std::string s) {
     return s;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using text::HexDigit;
 
 double SteadySeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())

@@ -1,4 +1,5 @@
 #include "timeline/uResourceLoader.h"
+#include "text/uHexDigit.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -9,15 +10,7 @@ namespace zembra::timeline {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using text::HexDigit;
 
 bool Refuse(std::string& error, const char* why) {
     error = why;

@@ -1,0 +1,18 @@
+// The value of one hexadecimal digit, for the %XX escapes of urls and
+// variable strings.
+#pragma once
+
+namespace zembra::text {
+
+// 0-15, or -1 when `c` is no hexadecimal digit.
+inline int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace zembra::text
