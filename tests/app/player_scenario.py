@@ -59,8 +59,14 @@ def pack(s, manifest, files=None, output="Packed.scr", saver=None):
     with open(ini, "w") as f:
         f.write("[package]\n" + manifest.strip() + "\n")
     out = s.path(output)
-    r = wine(s, s.program(PACKER), "build", "--saver", s.winpath(saver or s.program(SAVER)),
-             "--manifest", s.winpath(ini), "--output", s.winpath(out))
+    args = [s.program(PACKER), "build", "--saver", s.winpath(saver or s.program(SAVER)),
+            "--manifest", s.winpath(ini), "--output", s.winpath(out)]
+    r = wine(s, *args)
+    if r.returncode != 0 and not r.stdout and not r.stderr:
+        # The packer always says why it fails; a silent failure is Wine's,
+        # seen while the previous test's wineserver was still shutting down.
+        time.sleep(2)
+        r = wine(s, *args)
     if r.returncode != 0 or not os.path.exists(out):
         raise harness.ScenarioError("packing failed (%d): %s %s" % (r.returncode, r.stdout,
                                                                     r.stderr))
