@@ -17,6 +17,21 @@ namespace zembra::timeline {
 
 namespace {
 
+// Grows `r` (empty until `any`) to take in `b`; empty rects add nothing.
+void Enclose(swf::Rect& r, bool& any, const swf::Rect& b) {
+    if (b.xMax <= b.xMin && b.yMax <= b.yMin)
+        return;
+    if (!any) {
+        r = b;
+        any = true;
+        return;
+    }
+    r.xMin = std::min(r.xMin, b.xMin);
+    r.yMin = std::min(r.yMin, b.yMin);
+    r.xMax = std::max(r.xMax, b.xMax);
+    r.yMax = std::max(r.yMax, b.yMax);
+}
+
 raster::Paint Solid(raster::Rgba c) {
     raster::Paint p;
     p.kind = raster::Paint::Kind::Solid;
@@ -150,18 +165,7 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
             part.matrix = rec.matrix;
             if (!part.character || part.character->kind == chars::Kind::Button)
                 continue;
-            const swf::Rect b = Bounds(part, nesting + 1);
-            if (b.xMax <= b.xMin && b.yMax <= b.yMin)
-                continue;
-            if (!any) {
-                r = b;
-                any = true;
-                continue;
-            }
-            r.xMin = std::min(r.xMin, b.xMin);
-            r.yMin = std::min(r.yMin, b.yMin);
-            r.xMax = std::max(r.xMax, b.xMax);
-            r.yMax = std::max(r.yMax, b.yMax);
+            Enclose(r, any, Bounds(part, nesting + 1));
         }
         return r;
     }
@@ -180,18 +184,7 @@ swf::Rect DisplayRenderer::LocalBounds(const DisplayObject& obj, int nesting) {
     }
     for (const auto& [depth, child] : obj.sprite->children) {
         (void)depth;
-        const swf::Rect b = Bounds(child, nesting + 1);
-        if (b.xMax <= b.xMin && b.yMax <= b.yMin)
-            continue;
-        if (!any) {
-            r = b;
-            any = true;
-            continue;
-        }
-        r.xMin = std::min(r.xMin, b.xMin);
-        r.yMin = std::min(r.yMin, b.yMin);
-        r.xMax = std::max(r.xMax, b.xMax);
-        r.yMax = std::max(r.yMax, b.yMax);
+        Enclose(r, any, Bounds(child, nesting + 1));
     }
     dict_ = outer;
     return r;
